@@ -1,0 +1,49 @@
+// The programming and comparison run: its globals, the start of a run and
+// the hand-over between the worker and whatever shows the run (the window
+// or the CLI). No toolkit here: the front end implements TRunFrontEnd.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+constexpr int32_t RunModeProgram = 1;
+constexpr int32_t RunModeCompare = 2;
+
+// What the worker hands over. Each call returns only when the front end has
+// done it (the window: a blocking queued call onto its own thread), and the
+// worker never makes one between SendFrame and the end of WaitReply.
+class TRunHost {
+public:
+    virtual ~TRunHost() = default;
+    virtual void ShowLine(const std::string &Line) = 0; // UTF-8; appends one line to the log
+    virtual void ShowProgress(int32_t Bytes) = 0;       // ProgressBytes as it stands
+    virtual void RunFinished() = 0;                     // re-enable the run's buttons, clear RunInProgress
+};
+
+// The preparation on the front end's own thread (the window's button handler).
+class TRunFrontEnd : public TRunHost {
+public:
+    virtual void ClearLog() = 0;
+    // Appends a line at once; Repaint asks for it to be visible before the next long step.
+    virtual void AppendLine(const std::string &Line, bool Repaint) = 0;
+    virtual void TakeSettings() = 0;                              // the window: FormToSettings
+    virtual void ShowSettingsError(const std::string &Text) = 0;  // message box "Informacja", OK
+    virtual int32_t ChosenPort() = 0;                             // item index of the port list
+    // Progress reset to 0 of 8192, Button8..10 disabled, Timer1 enabled.
+    virtual void BeginRun() = 0;
+    // A device path that replaces COM n (the CLI's --port /dev/...); empty for COM n.
+    virtual std::string ChosenDevicePath() { return {}; }
+};
+
+extern int32_t RunMode;                   // 1 programming, 2 comparison
+extern std::atomic<int32_t> ProgressBytes; // bytes handled in the current pass, 0..8192
+extern bool RunInProgress;                 // touched on the front end's thread only
+
+// Button8Click / Button9Click: the whole start of a run. Returns false when
+// the run did not start (a settings error). Waits first for the previous
+// run's worker to let go of the port, the events and the frame state.
+bool StartRun(TRunFrontEnd &FrontEnd, int32_t Mode);
+
+// Waits until the worker of the last run has ended (at exit, in tests, in the CLI).
+void WaitRunEnd();

@@ -1,0 +1,312 @@
+#include "UFields.h"
+
+#include "Cp1250.h"
+
+#include <cstring>
+
+namespace {
+
+// Offsets are taken from a model record, so the table cannot drift from the struct.
+const TSettings &Model()
+{
+    static const TSettings S{};
+    return S;
+}
+
+template <typename T>
+uint32_t OffsetOf(const T &Field)
+{
+    return static_cast<uint32_t>(reinterpret_cast<const uint8_t *>(&Field) -
+                                 reinterpret_cast<const uint8_t *>(&Model()));
+}
+
+std::string Idx(const char *Name, int N)
+{
+    return std::string(Name) + "[" + std::to_string(N) + "]";
+}
+
+class TBuilder {
+public:
+    std::vector<TFieldDesc> Fields;
+
+    template <int N>
+    void Text(std::string Name, const TShortString<N> &Field, int Edit, bool Direct = false)
+    {
+        Fields.push_back({std::move(Name), TFieldKind::Text, OffsetOf(Field), N, Edit, 0, 0, 0, Direct});
+    }
+    void Flag(std::string Name, const uint8_t &Field, int CheckBox)
+    {
+        Fields.push_back({std::move(Name), TFieldKind::Flag, OffsetOf(Field), 0, CheckBox, 0, 0, 0, false});
+    }
+    void RadioGroup(std::string Name, const int32_t &Field, int FirstRadio, int Count, int FirstOrdinal)
+    {
+        Fields.push_back(
+            {std::move(Name), TFieldKind::RadioGroup, OffsetOf(Field), 0, FirstRadio, 0, Count, FirstOrdinal, false});
+    }
+    void RadioPair(std::string Name, const uint8_t &Field, int TrueRadio, int FalseRadio)
+    {
+        Fields.push_back({std::move(Name), TFieldKind::RadioPair, OffsetOf(Field), 0, TrueRadio, FalseRadio, 0, 0, false});
+    }
+    void Reaction(std::string Name, const int32_t &Field, int SmsBox, int RingBox)
+    {
+        Fields.push_back({std::move(Name), TFieldKind::Reaction, OffsetOf(Field), 0, SmsBox, RingBox, 0, 0, false});
+    }
+    void Number(std::string Name, const int32_t &Field, int Spin)
+    {
+        Fields.push_back({std::move(Name), TFieldKind::Number, OffsetOf(Field), 0, Spin, 0, 0, 0, false});
+    }
+    void List(std::string Name, const int32_t &Field, int Combo)
+    {
+        Fields.push_back({std::move(Name), TFieldKind::List, OffsetOf(Field), 0, Combo, 0, 0, 0, true});
+    }
+};
+
+std::vector<TFieldDesc> BuildFields()
+{
+    const TSettings &S = Model();
+    TBuilder B;
+
+    B.Text("SimPin", S.SimPin, 1);
+    B.Text("SmsCentreNumber", S.SmsCentreNumber, 2);
+
+    for (int u = 1; u <= UserCount; ++u) {
+        const std::string P = Idx("Users", u) + ".";
+        B.Text(P + "Identifier", S.Users[u].Identifier, 3 * u);
+        B.Text(P + "Description", S.Users[u].Description, 3 * u + 1);
+        B.Text(P + "PhoneNumber", S.Users[u].PhoneNumber, 3 * u + 2);
+    }
+
+    for (int i = 1; i <= InputCount; ++i) {
+        const TInputEntry &In = S.Inputs[i];
+        const std::string P = Idx("Inputs", i) + ".";
+        const int R = 59 * (i - 1);
+        const int C = 8 * (i - 1);
+        B.Text(P + "Description", In.Description, 7 * i + 5);
+        B.RadioGroup(P + "Activity", In.Activity, R + 1, 3, 0);
+        B.RadioPair(P + "DelayUnit10s", In.DelayUnit10s, R + 5, R + 4);
+        B.Number(P + "DelayTime", In.DelayTime, i);
+        B.Flag(P + "ShortOut1On", In.ShortOut1On, C + 1);
+        B.Flag(P + "ShortOut2On", In.ShortOut2On, C + 2);
+        B.Flag(P + "ShortOut1Off", In.ShortOut1Off, C + 3);
+        B.Flag(P + "ShortOut2Off", In.ShortOut2Off, C + 4);
+        B.Flag(P + "OpenOut1On", In.OpenOut1On, C + 5);
+        B.Flag(P + "OpenOut2On", In.OpenOut2On, C + 6);
+        B.Flag(P + "OpenOut1Off", In.OpenOut1Off, C + 7);
+        B.Flag(P + "OpenOut2Off", In.OpenOut2Off, C + 8);
+        for (int u = 1; u <= UserCount; ++u) {
+            for (int f = 1; f <= FunctionCount; ++f) {
+                const TInputFunction &Fn = In.Users[u].Functions[f];
+                const std::string FP = P + Idx("Users", u) + "." + Idx("Functions", f) + ".";
+                const int Q = R + 18 * (u - 1) + 9 * (f - 1);
+                B.RadioPair(FP + "ReactOnShort", Fn.ReactOnShort, Q + 6, Q + 7);
+                B.Reaction(FP + "Reaction", Fn.Reaction, 12 * i + 4 * u + 2 * f + 95, 12 * i + 4 * u + 2 * f + 96);
+                B.RadioGroup(FP + "GpsAction", Fn.GpsAction, Q + 11, 4, 0);
+                B.Text(FP + "SmsText", Fn.SmsText, 7 * i + 2 * u + f + 3);
+            }
+        }
+    }
+
+    for (int o = 1; o <= OutputCount; ++o) {
+        const TOutputEntry &Out = S.Outputs[o];
+        const std::string P = Idx("Outputs", o) + ".";
+        B.Text(P + "Description", Out.Description, 9 * o + 59);
+        for (int a = 1; a <= ActionCount; ++a) {
+            const TOutputAction &Ac = Out.Actions[a];
+            const std::string AP = P + Idx("Actions", a) + ".";
+            B.Flag(AP + "AllowBySms", Ac.AllowBySms, 6 * o + 3 * a + 56);
+            B.Text(AP + "SmsCode", Ac.SmsCode, 9 * o + 4 * a + 56);
+            B.Flag(AP + "AllowByRing", Ac.AllowByRing, 6 * o + 3 * a + 57);
+            B.Flag(AP + "AutoRevert", Ac.AutoRevert, 6 * o + 3 * a + 58);
+            B.Number(AP + "AutoRevertTime", Ac.AutoRevertTime, 2 * o + a + 6);
+            for (int u = 1; u <= UserCount; ++u) {
+                const std::string NP = AP + Idx("Notify", u) + ".";
+                B.Reaction(NP + "Reaction", Ac.Notify[u].Reaction, 12 * o + 6 * a + 2 * u + 189,
+                           12 * o + 6 * a + 2 * u + 190);
+                B.Text(NP + "SmsText", Ac.Notify[u].SmsText, 9 * o + 4 * a + u + 56);
+            }
+        }
+    }
+
+    // UZBR
+    B.Flag("ArmByInput", S.ArmByInput, 77);
+    B.Flag("ArmBySms", S.ArmBySms, 78);
+    B.Text("ArmSmsCode", S.ArmSmsCode, 86);
+    B.Flag("DisarmBySms", S.DisarmBySms, 79);
+    B.Text("DisarmSmsCode", S.DisarmSmsCode, 87);
+    B.Flag("ArmByRing", S.ArmByRing, 80);
+    B.Flag("DisarmByRing", S.DisarmByRing, 81);
+    B.RadioGroup("PowerUpArmState", S.PowerUpArmState, 509, 3, 1);
+    B.Flag("DisarmOut1Off", S.DisarmOut1Off, 82);
+    B.Flag("ArmOut1On", S.ArmOut1On, 83);
+    B.Flag("DisarmOut2Off", S.DisarmOut2Off, 84);
+    B.Flag("ArmOut2On", S.ArmOut2On, 85);
+    for (int u = 1; u <= UserCount; ++u) {
+        const std::string P = Idx("ArmNotify", u) + ".";
+        B.Reaction(P + "Reaction", S.ArmNotify[u].Reaction, 2 * u + 231, 2 * u + 232);
+        B.Text(P + "SmsText", S.ArmNotify[u].SmsText, u + 87);
+    }
+    for (int u = 1; u <= UserCount; ++u) {
+        const std::string P = Idx("DisarmNotify", u) + ".";
+        B.Reaction(P + "Reaction", S.DisarmNotify[u].Reaction, 2 * u + 237, 2 * u + 238);
+        B.Text(P + "SmsText", S.DisarmNotify[u].SmsText, u + 90);
+    }
+
+    // TEST
+    B.Flag("TestEnabled", S.TestEnabled, 86);
+    B.Number("TestPeriod", S.TestPeriod, 13);
+    B.Flag("TestTimerResetBySms", S.TestTimerResetBySms, 87);
+    B.Flag("TestForcedByRing", S.TestForcedByRing, 88);
+    for (int u = 1; u <= UserCount; ++u) {
+        const std::string P = Idx("TestNotify", u) + ".";
+        B.Reaction(P + "Reaction", S.TestNotify[u].Reaction, 2 * u + 243, 2 * u + 244);
+        B.Text(P + "SmsText", S.TestNotify[u].SmsText, u + 93);
+    }
+
+    // RING
+    B.Number("RingOutDuration", S.RingOutDuration, 14);
+    B.RadioPair("RingOutHangUpOnAnswer", S.RingOutHangUpOnAnswer, 539, 540);
+    B.Number("RingOutRetryDelay", S.RingOutRetryDelay, 34);
+    B.Number("RingOutAttempts", S.RingOutAttempts, 35);
+    B.RadioGroup("RingInMode", S.RingInMode, 541, 3, 1);
+    B.Text("RingInSmsCode", S.RingInSmsCode, 97);
+    B.Number("RingInRejectTime", S.RingInRejectTime, 15);
+
+    // SMS
+    B.Flag("SmsLimitEnabled", S.SmsLimitEnabled, 89);
+    B.Number("SmsLimitCount", S.SmsLimitCount, 16);
+    B.Number("SmsLimitPeriod", S.SmsLimitPeriod, 17);
+    B.Flag("SmsLimitResetByRing", S.SmsLimitResetByRing, 90);
+    B.Number("SmsAckTimeout", S.SmsAckTimeout, 18);
+    B.Number("SmsAttempts", S.SmsAttempts, 19);
+
+    // GPS
+    for (int u = 1; u <= UserCount; ++u) {
+        const TGpsUserEntry &G = S.GpsUsers[u];
+        const std::string P = Idx("GpsUsers", u) + ".";
+        B.Number(P + "AutoSendPeriod", G.AutoSendPeriod, u + 20);
+        B.Flag(P + "PositionByRing", G.PositionByRing, 6 * u + 87);
+        B.Flag(P + "PositionBySms", G.PositionBySms, 6 * u + 88);
+        B.Text(P + "PositionSmsCode", G.PositionSmsCode, 3 * u + 96);
+        B.Flag(P + "StartByRing", G.StartByRing, 6 * u + 89);
+        B.Flag(P + "StartBySms", G.StartBySms, 6 * u + 90);
+        B.Text(P + "StartSmsCode", G.StartSmsCode, 3 * u + 97);
+        B.Flag(P + "StopByRing", G.StopByRing, 6 * u + 91);
+        B.Flag(P + "StopBySms", G.StopBySms, 6 * u + 92);
+        B.Text(P + "StopSmsCode", G.StopSmsCode, 3 * u + 98);
+    }
+    B.Flag("GpsReplyToAnyRing", S.GpsReplyToAnyRing, 91);
+    B.Flag("GpsReplyToAnySms", S.GpsReplyToAnySms, 92);
+    B.Text("GpsReplySmsCode", S.GpsReplySmsCode, 98);
+    B.Number("GpsFixLossTime", S.GpsFixLossTime, 20);
+
+    // SPEC
+    B.Flag("Out1FollowsGsmReady", S.Out1FollowsGsmReady, 111);
+    B.Number("GsmLossDelay", S.GsmLossDelay, 24);
+    B.RadioGroup("SmsValidityUnit", S.SmsValidityUnit, 544, 3, 1);
+    B.Number("SmsValidityHours", S.SmsValidityHours, 25);
+    B.Number("SmsValidityDays", S.SmsValidityDays, 26);
+    B.Number("SmsValidityWeeks", S.SmsValidityWeeks, 27);
+    B.Number("NationalNumberType", S.NationalNumberType, 31);
+    B.Number("InternationalNumberType", S.InternationalNumberType, 29);
+    B.Number("SpecialNumberType", S.SpecialNumberType, 30);
+    B.Number("SmsPduType", S.SmsPduType, 28);
+    B.Number("SmsPid", S.SmsPid, 32);
+    B.Number("SmsDcs", S.SmsDcs, 33);
+    B.Flag("PhoneRestartBySms", S.PhoneRestartBySms, 112);
+    B.Text("PhoneRestartSmsCode", S.PhoneRestartSmsCode, 109);
+
+    // PROG
+    B.List("DeviceVersion", S.DeviceVersion, 1);
+    B.List("PhoneModel", S.PhoneModel, 2);
+    B.Text("DevicePin", S.DevicePin, 108, true);
+
+    return std::move(B.Fields);
+}
+
+const uint8_t *At(const TSettings &S, const TFieldDesc &F)
+{
+    return reinterpret_cast<const uint8_t *>(&S) + F.Offset;
+}
+
+uint8_t *At(TSettings &S, const TFieldDesc &F)
+{
+    return reinterpret_cast<uint8_t *>(&S) + F.Offset;
+}
+
+} // namespace
+
+const std::vector<TFieldDesc> &SettingsFields()
+{
+    static const std::vector<TFieldDesc> Fields = BuildFields();
+    return Fields;
+}
+
+const char *ControlKindWord(TFieldKind Kind)
+{
+    switch (Kind) {
+    case TFieldKind::Text: return "Edit";
+    case TFieldKind::Flag:
+    case TFieldKind::Reaction: return "CheckBox";
+    case TFieldKind::RadioGroup:
+    case TFieldKind::RadioPair: return "RadioButton";
+    case TFieldKind::Number: return "SpinEdit";
+    case TFieldKind::List: return "ComboBox";
+    }
+    return "";
+}
+
+int32_t FieldInt(const TSettings &S, const TFieldDesc &F)
+{
+    int32_t V;
+    std::memcpy(&V, At(S, F), sizeof V);
+    return V;
+}
+
+void SetFieldInt(TSettings &S, const TFieldDesc &F, int32_t Value)
+{
+    std::memcpy(At(S, F), &Value, sizeof Value);
+}
+
+uint8_t FieldByte(const TSettings &S, const TFieldDesc &F)
+{
+    return *At(S, F);
+}
+
+void SetFieldByte(TSettings &S, const TFieldDesc &F, uint8_t Value)
+{
+    *At(S, F) = Value;
+}
+
+std::string FieldText(const TSettings &S, const TFieldDesc &F)
+{
+    const uint8_t *P = At(S, F);
+    const int Len = P[0] <= F.Capacity ? P[0] : F.Capacity;
+    return std::string(reinterpret_cast<const char *>(P + 1), static_cast<size_t>(Len));
+}
+
+void SetFieldText(TSettings &S, const TFieldDesc &F, std::string_view Value)
+{
+    uint8_t *P = At(S, F);
+    const size_t Kept = Value.size() < static_cast<size_t>(F.Capacity) ? Value.size() : static_cast<size_t>(F.Capacity);
+    if (Kept > 0)
+        std::memcpy(P + 1, Value.data(), Kept);
+    P[0] = static_cast<uint8_t>(Kept);
+}
+
+std::string FieldValueText(const TSettings &S, const TFieldDesc &F)
+{
+    switch (F.Kind) {
+    case TFieldKind::Text: {
+        std::string Out = "\"";
+        for (char C : Cp1250ToUtf8(FieldText(S, F))) {
+            if (C == '"' || C == '\\')
+                Out += '\\';
+            Out += C;
+        }
+        return Out + "\"";
+    }
+    case TFieldKind::Flag:
+    case TFieldKind::RadioPair: return std::to_string(FieldByte(S, F));
+    default: return std::to_string(FieldInt(S, F));
+    }
+}

@@ -1,0 +1,54 @@
+// One description of every field of the settings record that the window
+// shows: its name, kind, place in the record and the control(s) that edit it.
+// The window's binding, the CLI's dump and diff and the tests all walk this
+// table instead of listing the fields again.
+#pragma once
+
+#include "UDecls.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+enum class TFieldKind : uint8_t {
+    Text,       // short string      <-> Edit(Control)
+    Flag,       // flag              <-> CheckBox(Control)
+    RadioGroup, // integer ordinal   <-> RadioButton(Control) .. RadioButton(Control + RadioCount - 1)
+    RadioPair,  // flag              <-> true RadioButton(Control), false RadioButton(Control2)
+    Reaction,   // reaction bit set  <-> SMS CheckBox(Control), RING CheckBox(Control2)
+    Number,     // integer           <-> SpinEdit(Control)
+    List,       // integer item index<-> ComboBox(Control)
+};
+
+struct TFieldDesc {
+    std::string Name;  // "Inputs[3].Users[2].Functions[1].SmsText", numbered from 1
+    TFieldKind Kind;
+    uint32_t Offset;   // into TSettings
+    int Capacity;      // Text: N of the short string; otherwise 0
+    int Control;       // see TFieldKind
+    int Control2;      // RadioPair false radio, Reaction RING box; otherwise 0
+    int RadioCount;    // RadioGroup only
+    int FirstOrdinal;  // RadioGroup only: ordinal of RadioButton(Control)
+    bool Direct;       // reached as a field of the window, not by a composed name
+};
+
+// Every field in the order in which the window is filled (SettingsToForm).
+const std::vector<TFieldDesc> &SettingsFields();
+
+// Kind word of the control(s) of a field: "Edit", "CheckBox", "RadioButton", "SpinEdit", "ComboBox".
+const char *ControlKindWord(TFieldKind Kind);
+
+// Raw access to a field of a record through its description.
+int32_t FieldInt(const TSettings &S, const TFieldDesc &F);  // Number, RadioGroup, Reaction, List
+void SetFieldInt(TSettings &S, const TFieldDesc &F, int32_t Value);
+uint8_t FieldByte(const TSettings &S, const TFieldDesc &F); // Flag, RadioPair
+void SetFieldByte(TSettings &S, const TFieldDesc &F, uint8_t Value);
+// Text fields: the characters that count (Windows-1250), at most Capacity.
+std::string FieldText(const TSettings &S, const TFieldDesc &F);
+// Keeps the first Capacity bytes of Value; the old tail stays.
+void SetFieldText(TSettings &S, const TFieldDesc &F, std::string_view Value);
+
+// The value as one line of text: integers in decimal, texts quoted in UTF-8
+// with \" and \\ escaped.
+std::string FieldValueText(const TSettings &S, const TFieldDesc &F);

@@ -1,0 +1,5 @@
+#include "UProcs.h"
+#include "UDecls.h"
+void SetDefaultSettings() {}
+std::string CheckSettings() { return {}; }
+void EncodeDeviceImage() {}

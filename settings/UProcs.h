@@ -1,0 +1,13 @@
+// Defaults of a new set, the check before a run and the device image encoder.
+#pragma once
+
+#include <string>
+
+// Gives Settings the values of a new set and empties CurrentFileName.
+void SetDefaultSettings();
+
+// Examines Settings before a run; empty means acceptable. The text is UTF-8.
+std::string CheckSettings();
+
+// Rebuilds all of DeviceImage from Settings.
+void EncodeDeviceImage();

@@ -1,0 +1,36 @@
+// Whole-file access: each routine opens a file for one call, exclusively,
+// and closes it on every path. Failures are reported by the result only.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// Names are paths in the platform's own form (Windows-1250 on Windows,
+// bytes on POSIX). A name longer than MaxPathLength characters is refused
+// like a missing file, rather than cut to another file's name.
+constexpr size_t MaxPathLength = 255;
+
+// True only if the file exists, is exactly Count bytes long and all of it was read.
+bool ReadWholeFile(std::string_view Name, void *Buffer, int32_t Count);
+// True only when the whole new file is in place. The old file survives a failed write.
+bool WriteWholeFile(std::string_view Name, const void *Buffer, int32_t Count);
+// The size's low 32 bits, or -1 when the file cannot be opened.
+int32_t GetFileLength(std::string_view Name);
+// True if an entry of that name exists and is not a folder.
+bool FileExistsByName(std::string_view Name);
+
+// The platform's path separator: '/' here, '\\' on Windows.
+extern const char PathSeparator;
+
+// The executable's folder with its trailing separator.
+std::string ExecutableDir();
+
+// ProgramDir + "Sets" + separator + Name, and ProgramDir + "Sys" + separator + "Port.bin".
+std::string SettingsFilePath(std::string_view Name);
+std::string PortFilePath();
+// ProgramDir + "Sets" (no trailing separator): where the file dialogs open.
+std::string SettingsFolder();
+
+// The bare name of a path chosen in a dialog: what follows the last '/' or '\\'.
+std::string BareFileName(std::string_view Path);
