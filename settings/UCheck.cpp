@@ -1,0 +1,13 @@
+#include "UProcs.h"
+
+#include "UTextSlots.h"
+
+// A text longer than a slot would run into the next slot and be cut by the
+// next write, so the device would get a broken record.
+std::string CheckSettings()
+{
+    for (int K = 0; K < TextSlotCount; ++K)
+        if (TextSlotText(Settings, K).Len() > SmsTextSlotLimit)
+            return "Zbyt długa treść SMS (maksymalnie 60 znaków): " + TextSlotPlace(K) + ".";
+    return {};
+}
