@@ -2,12 +2,13 @@
 // in the settings record and of the device.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
-// Characters that Windows-1250 lacks, and malformed UTF-8, become '?'.
+// Characters that Windows-1250 lacks, and each malformed UTF-8 sequence, become '?'.
 std::string Utf8ToCp1250(std::string_view Utf8);
 std::string Cp1250ToUtf8(std::string_view Cp1250);
 
-// Number of characters of a UTF-8 text (malformed bytes count one each).
+// Number of characters of a UTF-8 text; a malformed sequence counts as one.
 size_t Utf8Length(std::string_view Utf8);

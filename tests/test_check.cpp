@@ -50,7 +50,12 @@ TEST(Check, DefaultSetPasses)
 TEST(Check, TextLengthAndPlace)
 {
     const char *Places[] = {
-        "WEJ 3, Użytkownik 2, Funkcja 1.", "WYJ 1, Załączenie, Użytkownik 3.", "WYJ 2, Wyłączenie, Użytkownik 1.", "UZBR, Uzbrojenie, Użytkownik 1.", "UZBR, Rozbrojenie, Użytkownik 2.", "TEST, Użytkownik 3.", 
+        "WEJ 3, Użytkownik 2, Funkcja 1.",
+        "WYJ 1, Załączenie, Użytkownik 3.",
+        "WYJ 2, Wyłączenie, Użytkownik 1.",
+        "UZBR, Uzbrojenie, Użytkownik 1.",
+        "UZBR, Rozbrojenie, Użytkownik 2.",
+        "TEST, Użytkownik 3.",
     };
     struct TRow {
         const char *Field;
