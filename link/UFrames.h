@@ -1,0 +1,76 @@
+// Request/reply frames over the run's port. A frame is its content and a
+// checksum byte that makes all its bytes sum to 0 modulo 256; a reply ends
+// when the line has been quiet for QuietTickCount ticks of the quiet timer.
+//
+// Threads: SendFrame and WaitReply on the run's worker, ReceiveByte on the
+// serial receive thread, QuietTick on the tick source (the window's Timer1,
+// or a TTicker). Shared state is atomic; its consistency rests on the order
+// of the steps in each routine.
+#pragma once
+
+#include "UEvent.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+
+constexpr int32_t FrameBufferSize = 256;
+constexpr int32_t ReceiveBufferSize = 256;
+constexpr int32_t QuietTickCount = 5;
+constexpr int32_t QuietTickIntervalMs = 10;
+
+// Where SendFrame writes: the run's serial port, or a fake in tests.
+class TFramePort {
+public:
+    virtual ~TFramePort() = default;
+    virtual bool Write(const uint8_t *Data, int32_t Count) = 0;
+};
+
+extern std::atomic<TFramePort *> FramePort;
+
+// Bytes beyond ReceiveBufferSize are dropped, but still keep the reply open.
+extern std::atomic<uint8_t> ReceiveBuffer[ReceiveBufferSize];
+extern std::atomic<int32_t> ReceivedCount;
+extern std::atomic<bool> Receiving;
+extern std::atomic<int32_t> QuietTicks;
+// They live as long as the program, so a tick that races the end of a run
+// never touches a freed event; a run starts with both reset.
+extern TEvent ByteEvent;
+extern TEvent ReplyEndEvent;
+
+// Appends the checksum to the N content bytes of FrameBuffer (1..255), arms
+// reception and writes N + 1 bytes to FramePort. Result: that of the write.
+bool SendFrame(uint8_t *FrameBuffer, int32_t N);
+
+// Waits up to TimeOutMs for the first reply byte, then without limit for the
+// end of the reply; copies it over FrameBuffer. Result: content length of a
+// reply with a valid checksum, else 0.
+int32_t WaitReply(uint8_t *FrameBuffer, int32_t TimeOutMs);
+
+// The serial port's OnByte.
+void ReceiveByte(uint8_t Byte);
+
+// Timer1Timer: one tick of the quiet timer.
+void QuietTick();
+
+// Start and end of a run: nothing collected, no countdown, events reset.
+void ResetFrameState();
+
+// A thread that calls QuietTick every QuietTickIntervalMs, for front ends
+// without a window timer (the CLI, tests).
+class TTicker {
+public:
+    TTicker();
+    ~TTicker();
+    TTicker(const TTicker &) = delete;
+    TTicker &operator=(const TTicker &) = delete;
+
+private:
+    void Loop();
+    std::mutex Lock;
+    std::condition_variable Wake;
+    bool Stopping = false;
+    std::thread Thread;
+};

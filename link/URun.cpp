@@ -1,0 +1,263 @@
+#include "URun.h"
+
+#include "UDecls.h"
+#include "UFrames.h"
+#include "UProcs.h"
+#include "URunLines.h"
+#include "USerialComm.h"
+
+#include <chrono>
+#include <thread>
+
+int32_t RunMode = 0;
+std::atomic<int32_t> ProgressBytes{0};
+bool RunInProgress = false;
+
+namespace {
+
+constexpr int32_t BlockSize = 32;
+constexpr int32_t WakeUpSends = 5;
+constexpr int32_t ResetSends = 5;
+constexpr int32_t PauseMs = 100;
+constexpr int32_t VersionTries = 10;
+constexpr int32_t VersionTimeOutMs = 100;
+constexpr int32_t WriteTries = 5;
+constexpr int32_t ReadTries = 10;
+constexpr int32_t BlockTimeOutMs = 500;
+
+constexpr uint8_t CommandVersion = 0x01;
+constexpr uint8_t CommandRead = 0x02;
+constexpr uint8_t CommandWrite = 0x03;
+constexpr uint8_t CommandReset = 0x04;
+constexpr uint8_t WakeUp[4] = {0x5C, 0x69, 0x5C, 0x69};
+
+std::thread LastWorker;
+std::string RunDevicePath;
+
+void Pause(int32_t Ms)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(Ms));
+}
+
+// The worker of one run: the whole conversation with the device.
+class TMainTask {
+public:
+    TMainTask(TRunHost &Host, int32_t Port, std::string DevicePath, int32_t Mode)
+        : Host(Host), Port(Port), DevicePath(std::move(DevicePath)), Mode(Mode)
+    {
+    }
+    void Execute();
+
+private:
+    void PostLine(const std::string &Line) { Host.ShowLine(Line); }
+    void PostProgress() { Host.ShowProgress(ProgressBytes.load()); }
+    bool Converse(TSerialComm &Comm);
+    bool AskVersion();
+    bool WritePass();
+    bool ReadPass();
+    int32_t PutAddress(uint8_t Command);
+
+    TRunHost &Host;
+    int32_t Port;
+    std::string DevicePath;
+    int32_t Mode;
+    uint8_t FrameBuffer[FrameBufferSize] = {};
+};
+
+void TMainTask::Execute()
+{
+    ResetFrameState();
+    TSerialComm Comm;
+    Comm.Port = Port;
+    Comm.DevicePath = DevicePath;
+    Comm.BaudRate = 115200;
+    Comm.ByteSize = 8;
+    Comm.Parity = 0;
+    Comm.StopBits = 0;
+    Comm.Flags = 1;
+    Comm.Priority = 1;
+    Comm.BufferSize = 256;
+    Comm.OnByte = ReceiveByte;
+    FramePort = &Comm;
+
+    PostLine(LineOpenPort);
+    if (!Comm.Open()) {
+        PostLine("");
+        PostLine(LinePortFailed);
+        Host.RunFinished();
+    } else if (Converse(Comm)) {
+        Comm.Close();
+        Host.RunFinished();
+    } else {
+        Comm.Close();
+        PostLine("");
+        PostLine(LineEnd);
+        Host.RunFinished();
+    }
+
+    FramePort = nullptr;
+    Receiving = false;
+    QuietTicks = 0;
+}
+
+// True when the run succeeded; the failure lines up to "Koniec." are the caller's.
+bool TMainTask::Converse(TSerialComm &Comm)
+{
+    PostLine(LinePortOpen);
+    PostLine(LineConnecting);
+    for (int32_t I = 0; I < WakeUpSends; ++I) {
+        Comm.Write(WakeUp, sizeof WakeUp);
+        Pause(PauseMs);
+    }
+    if (!AskVersion())
+        return false;
+    if (Mode != RunModeCompare && !WritePass())
+        return false;
+    if (!ReadPass())
+        return false;
+
+    PostLine(LineReset);
+    for (int32_t I = 0; I < ResetSends; ++I) {
+        FrameBuffer[0] = CommandReset;
+        SendFrame(FrameBuffer, 1);
+        Pause(PauseMs);
+    }
+    PostLine("");
+    PostLine(Mode == RunModeProgram ? LineProgramDone : LineCompareDone);
+    return true;
+}
+
+bool TMainTask::AskVersion()
+{
+    for (int32_t Try = 0; Try < VersionTries; ++Try) {
+        FrameBuffer[0] = CommandVersion;
+        SendFrame(FrameBuffer, 1);
+        if (WaitReply(FrameBuffer, VersionTimeOutMs) == 3) {
+            PostLine(std::string(LineVersion) + "\"" + std::to_string(FrameBuffer[0]) + "." +
+                     std::to_string(FrameBuffer[1]) + "." + std::to_string(FrameBuffer[2]) + "\".");
+            return true;
+        }
+    }
+    PostLine("");
+    PostLine(LineNoReply);
+    return false;
+}
+
+// Puts the command and the block's address and length; returns the length N.
+int32_t TMainTask::PutAddress(uint8_t Command)
+{
+    const int32_t Address = ProgressBytes.load();
+    const int32_t Left = static_cast<int32_t>(DeviceImageSize) - Address;
+    const int32_t N = Left < BlockSize ? Left : BlockSize;
+    FrameBuffer[0] = Command;
+    FrameBuffer[1] = static_cast<uint8_t>(Address >> 8);
+    FrameBuffer[2] = static_cast<uint8_t>(Address & 0xFF);
+    FrameBuffer[3] = static_cast<uint8_t>(N);
+    return N;
+}
+
+bool TMainTask::WritePass()
+{
+    PostLine(LineProgramming);
+    ProgressBytes = 0;
+    while (ProgressBytes.load() < static_cast<int32_t>(DeviceImageSize)) {
+        PostProgress();
+        const int32_t Address = ProgressBytes.load();
+        bool Done = false;
+        int32_t N = 0;
+        for (int32_t Try = 0; Try < WriteTries && !Done; ++Try) {
+            N = PutAddress(CommandWrite);
+            for (int32_t K = 0; K < N; ++K)
+                FrameBuffer[4 + K] = DeviceImage[Address + K];
+            SendFrame(FrameBuffer, 4 + N);
+            // A single 03 passes: positions 1 and 2 still hold the request's address.
+            Done = WaitReply(FrameBuffer, BlockTimeOutMs) > 0 && FrameBuffer[0] == CommandWrite &&
+                   FrameBuffer[1] == static_cast<uint8_t>(Address >> 8) &&
+                   FrameBuffer[2] == static_cast<uint8_t>(Address & 0xFF);
+        }
+        if (!Done) {
+            PostLine("");
+            PostLine(LineWriteFailed);
+            return false;
+        }
+        ProgressBytes += N;
+    }
+    PostProgress();
+    return true;
+}
+
+bool TMainTask::ReadPass()
+{
+    PostLine(LineVerifying);
+    ProgressBytes = 0;
+    while (ProgressBytes.load() < static_cast<int32_t>(DeviceImageSize)) {
+        PostProgress();
+        const int32_t Address = ProgressBytes.load();
+        bool Done = false;
+        int32_t N = 0;
+        for (int32_t Try = 0; Try < ReadTries && !Done; ++Try) {
+            N = PutAddress(CommandRead);
+            SendFrame(FrameBuffer, 4);
+            // Only a reply carrying all N bytes counts: a shorter one would be
+            // compared against bytes an earlier exchange left in FrameBuffer.
+            Done = WaitReply(FrameBuffer, BlockTimeOutMs) == 3 + N && FrameBuffer[0] == CommandRead &&
+                   FrameBuffer[1] == static_cast<uint8_t>(Address >> 8) &&
+                   FrameBuffer[2] == static_cast<uint8_t>(Address & 0xFF);
+            for (int32_t K = 0; K < N && Done; ++K)
+                Done = FrameBuffer[3 + K] == DeviceImage[Address + K];
+        }
+        if (!Done) {
+            PostLine("");
+            PostLine(Mode == RunModeProgram ? LineProgramVerifyFailed : LineCompareFailed);
+            return false;
+        }
+        ProgressBytes += N;
+    }
+    PostProgress();
+    return true;
+}
+
+} // namespace
+
+bool StartRun(TRunFrontEnd &FrontEnd, int32_t Mode)
+{
+    if (RunInProgress)
+        return false;
+    WaitRunEnd();
+
+    FrontEnd.ClearLog();
+    FrontEnd.AppendLine(LineTakeSettings, true);
+    FrontEnd.TakeSettings();
+    FrontEnd.AppendLine(LineSettingsTaken, false);
+    FrontEnd.AppendLine(LineCheckSettings, true);
+    const std::string Error = CheckSettings();
+    if (!Error.empty()) {
+        FrontEnd.AppendLine("", false);
+        FrontEnd.AppendLine(LineSettingsError, true);
+        FrontEnd.ShowSettingsError(Error);
+        return false;
+    }
+    FrontEnd.AppendLine(LineSettingsOk, false);
+    FrontEnd.AppendLine(LineEncoding, true);
+    EncodeDeviceImage();
+    FrontEnd.AppendLine(LineEncoded, true);
+
+    PortIndex = FrontEnd.ChosenPort();
+    RunDevicePath = FrontEnd.ChosenDevicePath();
+    RunInProgress = true;
+    ProgressBytes = 0;
+    FrontEnd.BeginRun();
+    RunMode = Mode;
+
+    LastWorker = std::thread([&FrontEnd, Port = PortIndex, Path = RunDevicePath, Mode] {
+        TMainTask Task(FrontEnd, Port, Path, Mode);
+        Task.Execute();
+    });
+    return true;
+}
+
+void WaitRunEnd()
+{
+    if (LastWorker.joinable())
+        LastWorker.join();
+}

@@ -1,0 +1,103 @@
+#include "USerialComm.h"
+
+#include <cstdlib>
+#include <cstring>
+
+void TSerialCommThread::SetState(TState NewState)
+{
+    {
+        std::lock_guard<std::mutex> Guard(Lock);
+        State = NewState;
+    }
+    Changed.notify_all();
+}
+
+TSerialCommThread::TState TSerialCommThread::WaitStarted(int32_t TimeOutMs)
+{
+    std::unique_lock<std::mutex> Guard(Lock);
+    Changed.wait_for(Guard, std::chrono::milliseconds(TimeOutMs), [this] { return State != Starting; });
+    return State;
+}
+
+int32_t WriteTimeoutPerByte(int32_t BaudRate)
+{
+    return BaudRate > 0 ? static_cast<int32_t>(10000.0 / BaudRate) + 1 : 0;
+}
+
+TSerialComm::~TSerialComm()
+{
+    Close();
+}
+
+bool TSerialComm::Open()
+{
+    if (Handle != nullptr || Port < 1 || BaudRate <= 0 || Priority < -3 || Priority > 3)
+        return false;
+    WriteBuffer = nullptr;
+    if (BufferSize > 0) {
+        WriteBuffer = static_cast<uint8_t *>(std::malloc(static_cast<size_t>(BufferSize)));
+        if (WriteBuffer == nullptr)
+            return false;
+    }
+    OpenDevice(true);
+    if (Handle == nullptr)
+        OpenDevice(false);
+    if (Handle == nullptr || !ConfigurePort(*this)) {
+        if (Handle != nullptr) {
+            ClosePortHandle(Handle);
+            FreePortHandle(Handle);
+            Handle = nullptr;
+        }
+        std::free(WriteBuffer);
+        WriteBuffer = nullptr;
+        return false;
+    }
+
+    Thread = new TSerialCommThread;
+    Thread->Handle = Handle;
+    Thread->OnByte = OnByte;
+    Thread->Priority = Priority;
+    TSerialCommThread *Receiver = Thread;
+    Worker = std::thread([Receiver] {
+        SetReceivePriority(Receiver->Priority);
+        Receiver->Execute();
+    });
+    if (Thread->WaitStarted(ReceiveStartTimeoutMs) == TSerialCommThread::Reading)
+        return true;
+
+    // The first read never became pending: give up rather than wait forever.
+    StopReceiveThread(Handle);
+    Worker.join();
+    ClosePortHandle(Handle);
+    FreePortHandle(Handle);
+    delete Thread;
+    Thread = nullptr;
+    Handle = nullptr;
+    std::free(WriteBuffer);
+    WriteBuffer = nullptr;
+    return false;
+}
+
+bool TSerialComm::Close()
+{
+    if (Handle == nullptr)
+        return false;
+    StopReceiveThread(Handle);
+    if (Worker.joinable())
+        Worker.join();
+    FreePortHandle(Handle);
+    delete Thread;
+    Thread = nullptr;
+    Handle = nullptr;
+    std::free(WriteBuffer);
+    WriteBuffer = nullptr;
+    return true;
+}
+
+bool TSerialComm::Write(const uint8_t *Data, int32_t Count)
+{
+    if (Handle == nullptr || Data == nullptr || Count < 1 || WriteBuffer == nullptr || Count > BufferSize)
+        return false;
+    std::memcpy(WriteBuffer, Data, static_cast<size_t>(Count));
+    return WritePort(Handle, WriteBuffer, Count, WriteTimeoutPerByte(BaudRate));
+}
