@@ -1,0 +1,54 @@
+# The two commands a newcomer needs:
+#   make test   install what is missing, build everything, run every test suite
+#   make run    build and start the window with the simulated device on COM1
+# Build folders: build/ (native), build-win/ (Windows cross build), build-asan/, build-tsan/.
+
+SHELL := /bin/bash
+BUILD ?= build
+JOBS ?= 2
+CMAKE_FLAGS ?=
+
+# Debian packages the build and the test suites need.
+PACKAGES := cmake make g++ pkg-config git libgtest-dev googletest libgmock-dev libbenchmark-dev \
+            qt6-base-dev qt6-translations-l10n libgl-dev fonts-liberation \
+            g++-mingw-w64-x86-64-posix wine64 clang libclang-rt-14-dev
+
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+.PHONY: all deps configure build test test-native run clean
+
+all: build
+
+deps:
+	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:" $$missing; \
+	  $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
+
+configure: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS) >/dev/null
+
+build: configure
+	cmake --build $(BUILD) -j$(JOBS)
+
+test-native: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS) --timeout 300
+
+-include mk/*.mk
+
+# Every suite: native, Windows under Wine, sanitizers, fuzzers (the last three come from mk/*.mk).
+test: test-native $(EXTRA_TESTS)
+
+run: build
+	@set -e; bin=$(BUILD)/bin; rm -f $$bin/Sys/COM1; \
+	$$bin/trackwarden-sim --link $$bin/Sys/COM1 & sim=$$!; \
+	trap 'kill $$sim 2>/dev/null' EXIT; \
+	[ -e $$bin/Sys/Port.bin ] || printf '\001\000\000\000' > $$bin/Sys/Port.bin; \
+	for i in $$(seq 50); do [ -e $$bin/Sys/COM1 ] && break; sleep 0.1; done; \
+	if [ -z "$$DISPLAY$$WAYLAND_DISPLAY" ]; then echo "No display: starting the window on the offscreen platform."; export QT_QPA_PLATFORM=offscreen; fi; \
+	echo "Simulated device on COM1 ($$bin/Sys/COM1). Choose COM1 on the PROG tab."; \
+	$$bin/trackwarden
+
+clean:
+	rm -rf $(BUILD) build-win build-asan build-tsan build-fuzz
