@@ -169,6 +169,8 @@ void ClosePortHandle(TPortHandle Handle)
     if (Handle == nullptr || Handle->Fd < 0)
         return;
     tcflush(Handle->Fd, TCIOFLUSH);
+    // The exclusive mode outlives us on a terminal that someone else keeps open (a simulator).
+    ioctl(Handle->Fd, TIOCNXCL);
     close(Handle->Fd);
     Handle->Fd = -1;
 }
