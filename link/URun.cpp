@@ -170,10 +170,13 @@ bool TMainTask::WritePass()
             for (int32_t K = 0; K < N; ++K)
                 FrameBuffer[4 + K] = DeviceImage[Address + K];
             SendFrame(FrameBuffer, 4 + N);
-            // A single 03 passes: positions 1 and 2 still hold the request's address.
-            Done = WaitReply(FrameBuffer, BlockTimeOutMs) > 0 && FrameBuffer[0] == CommandWrite &&
-                   FrameBuffer[1] == static_cast<uint8_t>(Address >> 8) &&
-                   FrameBuffer[2] == static_cast<uint8_t>(Address & 0xFF);
+            // A reply shorter than the echo passes on the echo it carries: a single
+            // 03 leaves the request's address standing in for the rest. Its
+            // checksum byte, copied to position 1, is no echo byte.
+            const int32_t Count = WaitReply(FrameBuffer, BlockTimeOutMs);
+            Done = Count > 0 && FrameBuffer[0] == CommandWrite &&
+                   (Count < 2 || FrameBuffer[1] == static_cast<uint8_t>(Address >> 8)) &&
+                   (Count < 3 || FrameBuffer[2] == static_cast<uint8_t>(Address & 0xFF));
         }
         if (!Done) {
             PostLine("");

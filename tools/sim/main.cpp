@@ -253,6 +253,8 @@ int main(int argc, char **argv)
             if (Log != nullptr)
                 std::fflush(Log);
             if (Done.HangUp) {
+                // A hang-up discards what the other side has not read yet: let the last reply arrive.
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
                 HungUp = true;
                 break;
             }
