@@ -1,0 +1,99 @@
+#include "UMain.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+#include <unordered_map>
+
+TFMain *FMain = nullptr;
+
+namespace {
+
+template <typename T>
+T *Direct(const TForm &Form, const char *Name)
+{
+    T *Control = Form.Control<T>(Name);
+    if (Control == nullptr) {
+        std::fprintf(stderr, "The window has no control %s\n", Name);
+        std::abort();
+    }
+    return Control;
+}
+
+} // namespace
+
+TFMain::TFMain(std::unique_ptr<TDialogs> GivenDialogs, const std::string &Folder)
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      Dialogs(GivenDialogs ? std::move(GivenDialogs) : std::make_unique<TQtDialogs>()),
+      FixedFolder(Folder)
+{
+    const std::unordered_map<std::string, THandler> Handlers = {
+        {"Button1Click", [this] { Button1Click(); }}, {"Button2Click", [this] { Button2Click(); }},
+        {"Button3Click", [this] { Button3Click(); }}, {"Button4Click", [this] { Button4Click(); }},
+        {"Button5Click", [this] { Button5Click(); }}, {"Button6Click", [this] { Button6Click(); }},
+        {"Button7Click", [this] { Button7Click(); }}, {"Button8Click", [this] { Button8Click(); }},
+        {"Button9Click", [this] { Button9Click(); }}, {"Edit3Change", [this] { Edit3Change(); }},
+        {"Edit6Change", [this] { Edit6Change(); }},   {"Edit9Change", [this] { Edit9Change(); }},
+        {"Timer1Timer", [this] { Timer1Timer(); }},
+    };
+    FormTree = std::make_unique<TForm>(this, Handlers);
+
+    Edit108 = Direct<QLineEdit>(*FormTree, "Edit108");
+    ComboBox1 = Direct<QComboBox>(*FormTree, "ComboBox1");
+    ComboBox2 = Direct<QComboBox>(*FormTree, "ComboBox2");
+    ComboBox3 = Direct<QComboBox>(*FormTree, "ComboBox3");
+    Button8 = Direct<QPushButton>(*FormTree, "Button8");
+    Button9 = Direct<QPushButton>(*FormTree, "Button9");
+    Button10 = Direct<QPushButton>(*FormTree, "Button10");
+    ProgressBar1 = Direct<QProgressBar>(*FormTree, "ProgressBar1");
+    Memo1 = Direct<QPlainTextEdit>(*FormTree, "Memo1");
+    Timer1 = Direct<QTimer>(*FormTree, "Timer1");
+
+    FMain = this;
+    FormCreate();
+}
+
+TFMain::~TFMain()
+{
+    FinishRunAtExit();
+    if (FMain == this)
+        FMain = nullptr;
+}
+
+QObject *TFMain::FindControl(std::string_view Name) const
+{
+    return FormTree->FindControl(Name);
+}
+
+void TFMain::closeEvent(QCloseEvent *Event)
+{
+    if (!FormCloseQuery()) {
+        Event->ignore();
+        return;
+    }
+    FormClose();
+    Event->accept();
+}
+
+void TFMain::showEvent(QShowEvent *Event)
+{
+    QWidget::showEvent(Event);
+    if (Centred)
+        return;
+    Centred = true;
+    if (const QScreen *Screen = screen()) {
+        QRect Frame = frameGeometry();
+        Frame.moveCenter(Screen->availableGeometry().center());
+        move(Frame.topLeft());
+    }
+}

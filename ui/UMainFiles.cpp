@@ -1,0 +1,128 @@
+#include "UMain.h"
+#include "UMainTexts.h"
+
+#include "UDecls.h"
+#include "UFiles.h"
+#include "UProcs.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QTabWidget>
+
+namespace {
+
+constexpr int32_t PortItemCount = 9; // "BRAK", "COM1" .. "COM8"
+
+QString Utf(const char *Text)
+{
+    return QString::fromUtf8(Text);
+}
+
+QString ShownName(const TFileName &Name)
+{
+    return QFile::decodeName(QByteArray(Name.Chars, Name.Len()));
+}
+
+// Whatever folder the dialog was in, only the bare name counts.
+TFileName ChosenName(const QString &Chosen)
+{
+    TFileName Name{};
+    Name.Assign(BareFileName(QFile::encodeName(Chosen).toStdString()));
+    return Name;
+}
+
+} // namespace
+
+void TFMain::FormCreate()
+{
+    setWindowTitle(Utf(TextCaptionBase) + QString::number(MajorVersion) + "." + QString::number(MinorVersion));
+    ProgramDir.Assign(FixedFolder.empty() ? ExecutableDir() : FixedFolder);
+    DialogFolder = QFile::decodeName(QByteArray::fromStdString(SettingsFolder()));
+
+    int32_t Stored = 0;
+    if (!ReadWholeFile(PortFilePath(), &Stored, sizeof Stored))
+        Stored = 0;
+    PortIndex = Stored;
+    ComboBox3->setCurrentIndex(PortIndex >= 0 && PortIndex < PortItemCount ? PortIndex : -1);
+
+    NewSet();
+}
+
+bool TFMain::FormCloseQuery()
+{
+    if (RunInProgress)
+        return false;
+    return Dialogs->Ask(this, Utf(TextAskClose), Utf(CaptionConfirm));
+}
+
+void TFMain::FormClose()
+{
+    PortIndex = ComboBox3->currentIndex();
+    WriteWholeFile(PortFilePath(), &PortIndex, sizeof PortIndex);
+}
+
+void TFMain::NewSet()
+{
+    SetDefaultSettings();
+    SettingsToForm();
+    for (QObject *Component : FormTree->Components())
+        if (auto *Pages = qobject_cast<QTabWidget *>(Component))
+            Pages->setCurrentIndex(0);
+    FormTree->SetStatusText(ShownName(CurrentFileName));
+}
+
+void TFMain::Button1Click()
+{
+    if (Dialogs->Ask(this, Utf(TextAskNewSet), Utf(CaptionConfirm)))
+        NewSet();
+}
+
+void TFMain::Button2Click()
+{
+    QString Chosen;
+    if (!Dialogs->GetOpenFileName(this, DialogFolder, Chosen))
+        return;
+    const TFileName Name = ChosenName(Chosen);
+    if (!FileExistsByName(SettingsFilePath(Name.View()))) {
+        Dialogs->Inform(this, Utf(TextNoSuchFile), Utf(CaptionInformation));
+        return;
+    }
+    CurrentFileName = Name;
+    if (!ReadWholeFile(SettingsFilePath(CurrentFileName.View()), &Settings, SettingsSize)) {
+        Dialogs->Inform(this, Utf(TextReadError), Utf(CaptionInformation));
+        NewSet();
+    }
+    SettingsToForm();
+    FormTree->SetStatusText(ShownName(CurrentFileName));
+}
+
+void TFMain::SaveCurrentFile()
+{
+    if (CurrentFileName.Empty())
+        return;
+    FormToSettings();
+    if (!WriteWholeFile(SettingsFilePath(CurrentFileName.View()), &Settings, SettingsSize))
+        Dialogs->Inform(this, Utf(TextWriteError), Utf(CaptionInformation));
+}
+
+void TFMain::Button3Click()
+{
+    if (CurrentFileName.Empty())
+        Button4Click();
+    else
+        SaveCurrentFile();
+}
+
+void TFMain::Button4Click()
+{
+    QString Chosen;
+    if (!Dialogs->GetSaveFileName(this, DialogFolder, Chosen))
+        return;
+    const TFileName Name = ChosenName(Chosen);
+    if (FileExistsByName(SettingsFilePath(Name.View())) &&
+        !Dialogs->Ask(this, Utf(TextAskReplace), Utf(CaptionConfirm)))
+        return;
+    CurrentFileName = Name;
+    FormTree->SetStatusText(ShownName(CurrentFileName));
+    SaveCurrentFile();
+}
