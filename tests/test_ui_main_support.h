@@ -1,0 +1,134 @@
+// Helpers of the window tests: one offscreen application, a scripted
+// answerer for every dialog and message box, and a program folder in /tmp.
+#pragma once
+
+#include "UDecls.h"
+#include "UMain.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QString>
+
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+inline QApplication &TestApplication()
+{
+    static int Argc = 1;
+    static char Name[] = "test_ui";
+    static char *Argv[] = {Name, nullptr};
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QApplication *App = new QApplication(Argc, Argv);
+    return *App;
+}
+
+// Answers in the order the test queued them; a dialog nobody expected fails the test.
+class TScriptedDialogs : public TDialogs {
+public:
+    struct TShown {
+        char Kind; // 'A' question, 'I' information
+        QString Text;
+        QString Caption;
+    };
+
+    std::deque<std::optional<QString>> OpenAnswers; // nullopt: cancelled
+    std::deque<std::optional<QString>> SaveAnswers;
+    std::deque<bool> AskAnswers;
+    std::vector<TShown> Shown;
+    std::vector<QString> DialogFolders;
+
+    bool GetOpenFileName(QWidget *, const QString &Folder, QString &Chosen) override
+    {
+        return Answer(OpenAnswers, Folder, Chosen, "open");
+    }
+    bool GetSaveFileName(QWidget *, const QString &Folder, QString &Chosen) override
+    {
+        return Answer(SaveAnswers, Folder, Chosen, "save");
+    }
+    bool Ask(QWidget *, const QString &Text, const QString &Caption) override
+    {
+        Shown.push_back({'A', Text, Caption});
+        if (AskAnswers.empty()) {
+            ADD_FAILURE() << "unexpected question: " << Text.toStdString();
+            return false;
+        }
+        const bool Yes = AskAnswers.front();
+        AskAnswers.pop_front();
+        return Yes;
+    }
+    void Inform(QWidget *, const QString &Text, const QString &Caption) override
+    {
+        Shown.push_back({'I', Text, Caption});
+    }
+
+private:
+    bool Answer(std::deque<std::optional<QString>> &Answers, const QString &Folder, QString &Chosen, const char *What)
+    {
+        DialogFolders.push_back(Folder);
+        if (Answers.empty()) {
+            ADD_FAILURE() << "unexpected " << What << " dialog";
+            return false;
+        }
+        const std::optional<QString> Next = Answers.front();
+        Answers.pop_front();
+        if (!Next)
+            return false;
+        Chosen = *Next;
+        return true;
+    }
+};
+
+// A program folder with Sets/ and Sys/, removed at the end.
+class TTestFolder {
+public:
+    TTestFolder()
+    {
+        char Template[] = "/tmp/tw-ui-XXXXXX";
+        const char *Made = mkdtemp(Template);
+        if (Made == nullptr)
+            throw std::runtime_error("mkdtemp failed");
+        Path = std::string(Made) + "/";
+        std::filesystem::create_directory(Path + "Sets");
+        std::filesystem::create_directory(Path + "Sys");
+    }
+    ~TTestFolder()
+    {
+        std::error_code Ignored;
+        std::filesystem::remove_all(Path, Ignored);
+    }
+    std::string Path; // with its trailing separator
+};
+
+inline std::vector<uint8_t> FileBytes(const std::string &Path)
+{
+    std::ifstream In(Path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(In), {});
+}
+
+inline void PutFile(const std::string &Path, const void *Data, size_t Count)
+{
+    std::ofstream Out(Path, std::ios::binary);
+    Out.write(static_cast<const char *>(Data), static_cast<std::streamsize>(Count));
+}
+
+// A window over Folder whose dialogs the test answers.
+struct TTestWindow {
+    explicit TTestWindow(const std::string &Folder)
+    {
+        TestApplication();
+        auto Owned = std::make_unique<TScriptedDialogs>();
+        Dialogs = Owned.get();
+        Window = std::make_unique<TFMain>(std::move(Owned), Folder);
+    }
+    TScriptedDialogs *Dialogs = nullptr;
+    std::unique_ptr<TFMain> Window;
+};
