@@ -23,6 +23,7 @@
 #include <unordered_map>
 #include <vector>
 
+class QAbstractButton;
 class QLabel;
 class QObject;
 class QWidget;
@@ -58,6 +59,11 @@ private:
 // Caption of a page, kept by its tab set.
 void SetPageCaption(QWidget *Page, const QString &Caption);
 QString PageCaption(const QWidget *Page);
+
+// Ticks or selects a check box or radio button. Unlike setChecked, it can
+// also clear the selected option of a radio group, leaving the group empty
+// (the binding shows an out-of-range ordinal that way).
+void SetButtonChecked(QAbstractButton *Button, bool Checked);
 
 using THandler = std::function<void()>;
 

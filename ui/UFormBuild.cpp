@@ -1,0 +1,276 @@
+// Builds the declared component tree (UFormDecl*.cpp) into widgets.
+#include "UForm.h"
+#include "UFormDecl.h"
+#include "UFormStyle.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDebug>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTimer>
+
+#include <algorithm>
+#include <map>
+
+class TFormBuilder {
+public:
+    TFormBuilder(TForm &Form, QWidget *Client, const std::unordered_map<std::string, THandler> &Handlers)
+        : Form(Form), Client(Client), Handlers(Handlers)
+    {
+    }
+
+    void Build()
+    {
+        Client->setFont(QFont(QStringLiteral("Arial"), 8));
+        Client->setFixedSize(ClientWidth, ClientHeight);
+        QRect Previous;
+        for (const TNode &Node : FormDeclaration())
+            Add(Node, Client, Previous);
+    }
+
+private:
+    TForm &Form;
+    QWidget *Client;
+    const std::unordered_map<std::string, THandler> &Handlers;
+    std::map<TNodeKind, int> Counters;
+
+    void Register(QObject *Object, const TNode &Node)
+    {
+        const int Number = Node.Number != 0 ? Node.Number : ++Counters[Node.Kind];
+        const std::string Name = NodeKindWord(Node.Kind) + std::to_string(Number);
+        Object->setObjectName(QString::fromStdString(Name));
+        Form.Ordered.push_back(Object);
+        const bool Fresh = Form.Index.emplace(Name, Object).second;
+        Q_ASSERT_X(Fresh, "TForm", "two components of one name");
+        (void)Fresh;
+    }
+
+    void Bind(const TNode &Node, const std::function<void(const THandler &)> &Connect)
+    {
+        if (Node.Handler.empty())
+            return;
+        const auto Found = Handlers.find(Node.Handler);
+        if (Found == Handlers.end()) {
+            qWarning("TForm: no handler %s", Node.Handler.c_str());
+            return;
+        }
+        Connect(Found->second);
+    }
+
+    static QString Text(const std::string &Utf8) { return QString::fromUtf8(Utf8.data(), qsizetype(Utf8.size())); }
+
+    // Places a control by the rules of TNode: flow after the previous
+    // sibling, width from the caption, short controls centred in the row.
+    static void Place(QWidget *Widget, const TNode &Node, QRect &Previous)
+    {
+        const QSize Hint = Widget->sizeHint();
+        const int W = Node.W > 0 ? Node.W : Hint.width();
+        const int H = Node.H > 0 ? Node.H : Hint.height();
+        const int X = Node.X >= 0 ? Node.X : Previous.right() + 1 - Node.X;
+        const int Y = Node.H > 0 ? Node.Y : Node.Y + std::max(0, (RowHeight - H) / 2);
+        Widget->setGeometry(X, Y, W, H);
+        Previous = Widget->geometry();
+    }
+
+    void Add(const TNode &Node, QWidget *Parent, QRect &Previous)
+    {
+        QWidget *Widget = nullptr;
+        switch (Node.Kind) {
+        case TNodeKind::PageControl: {
+            auto *Tabs = new QTabWidget(Parent);
+            Register(Tabs, Node);
+            if (Node.ButtonStyle) {
+                Tabs->setDocumentMode(true);
+                Tabs->tabBar()->setDrawBase(false);
+                Tabs->tabBar()->setStyle(ButtonTabStyle());
+            } else {
+                Tabs->tabBar()->setStyle(CompactTabStyle());
+            }
+            Place(Tabs, Node, Previous);
+            for (const TNode &PageNode : Node.Children) {
+                auto *Page = new QWidget;
+                Tabs->addTab(Page, Text(PageNode.Caption));
+                Register(Page, PageNode);
+                QRect Inner;
+                for (const TNode &Child : PageNode.Children)
+                    Add(Child, Page, Inner);
+            }
+            Tabs->setCurrentIndex(0);
+            return;
+        }
+        case TNodeKind::TabSheet:
+            Q_ASSERT_X(false, "TForm", "a page outside a tab set");
+            return;
+        case TNodeKind::GroupBox: {
+            auto *Group = new QGroupBox(Text(Node.Caption), Parent);
+            Group->setStyle(GroupBoxStyle());
+            Register(Group, Node);
+            Place(Group, Node, Previous);
+            QRect Inner;
+            for (const TNode &Child : Node.Children)
+                Add(Child, Group, Inner);
+            return;
+        }
+        case TNodeKind::Label:
+            Widget = new QLabel(Text(Node.Caption), Parent);
+            break;
+        case TNodeKind::Edit: {
+            auto *Edit = new QLineEdit(Parent);
+            Edit->setMaxLength(Node.MaxLength);
+            Edit->setText(Text(Node.Caption));
+            Bind(Node, [Edit](const THandler &H) { QObject::connect(Edit, &QLineEdit::textChanged, Edit, [H] { H(); }); });
+            Widget = Edit;
+            break;
+        }
+        case TNodeKind::CheckBox: {
+            auto *Box = new QCheckBox(Text(Node.Caption), Parent);
+            Box->setChecked(Node.Checked);
+            Widget = Box;
+            break;
+        }
+        case TNodeKind::RadioButton: {
+            auto *Radio = new QRadioButton(Text(Node.Caption), Parent);
+            Radio->setChecked(Node.Checked);
+            Widget = Radio;
+            break;
+        }
+        case TNodeKind::SpinEdit:
+            Widget = new TSpinEdit(Node.Min, Node.Max, Node.Value, Parent);
+            break;
+        case TNodeKind::ComboBox: {
+            auto *Combo = new QComboBox(Parent);
+            Combo->setEditable(false);
+            for (const std::string &Item : Node.Items)
+                Combo->addItem(Text(Item));
+            Combo->setCurrentIndex(Node.Value);
+            Widget = Combo;
+            break;
+        }
+        case TNodeKind::Button: {
+            auto *Button = new QPushButton(Text(Node.Caption), Parent);
+            Button->setAutoDefault(false);
+            Bind(Node, [Button](const THandler &H) { QObject::connect(Button, &QPushButton::clicked, Button, [H] { H(); }); });
+            Widget = Button;
+            break;
+        }
+        case TNodeKind::ProgressBar: {
+            auto *Bar = new QProgressBar(Parent);
+            Bar->setRange(Node.Min, Node.Max);
+            Bar->setValue(Node.Min);
+            Bar->setTextVisible(false);
+            Widget = Bar;
+            break;
+        }
+        case TNodeKind::Memo: {
+            auto *Memo = new QPlainTextEdit(Parent);
+            Memo->setReadOnly(true);
+            Memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+            QFont Font(QStringLiteral("Arial"), 8);
+            Font.setBold(Node.Bold);
+            Memo->setFont(Font);
+            QPalette Colours = Memo->palette();
+            Colours.setColor(QPalette::Base, QColor(255, 255, 225));
+            Colours.setColor(QPalette::Text, Qt::black);
+            Memo->setPalette(Colours);
+            Widget = Memo;
+            break;
+        }
+        case TNodeKind::StatusBar: {
+            auto *Bar = new QStatusBar(Parent);
+            Bar->setSizeGripEnabled(false);
+            auto *Panel = new QLabel(Bar);
+            Panel->setFixedWidth(250);
+            Bar->addWidget(Panel);
+            Form.StatusPanel = Panel;
+            Widget = Bar;
+            break;
+        }
+        case TNodeKind::Timer: {
+            auto *Timer = new QTimer(Parent);
+            Timer->setInterval(Node.Value);
+            Timer->setSingleShot(false);
+            Register(Timer, Node);
+            Bind(Node, [Timer](const THandler &H) { QObject::connect(Timer, &QTimer::timeout, Timer, [H] { H(); }); });
+            return;
+        }
+        }
+        Register(Widget, Node);
+        if (Node.Disabled)
+            Widget->setEnabled(false);
+        if (Node.Hidden)
+            Widget->setHidden(true);
+        Place(Widget, Node, Previous);
+    }
+};
+
+TForm::TForm(QWidget *Client, const std::unordered_map<std::string, THandler> &Handlers)
+{
+    TFormBuilder(*this, Client, Handlers).Build();
+}
+
+TForm::~TForm() = default;
+
+QObject *TForm::FindControl(std::string_view Name) const
+{
+    const auto Found = Index.find(std::string(Name));
+    return Found == Index.end() ? nullptr : Found->second;
+}
+
+void TForm::SetStatusText(const QString &Text)
+{
+    if (StatusPanel)
+        StatusPanel->setText(Text);
+}
+
+QString TForm::StatusText() const
+{
+    return StatusPanel ? StatusPanel->text() : QString();
+}
+
+static QTabWidget *OwnerTabs(const QWidget *Page)
+{
+    // A page sits in the tab set's stacked widget.
+    for (QWidget *Up = Page ? Page->parentWidget() : nullptr; Up; Up = Up->parentWidget())
+        if (auto *Tabs = qobject_cast<QTabWidget *>(Up))
+            return Tabs;
+    return nullptr;
+}
+
+void SetPageCaption(QWidget *Page, const QString &Caption)
+{
+    if (QTabWidget *Tabs = OwnerTabs(Page)) {
+        const int At = Tabs->indexOf(Page);
+        if (At >= 0)
+            Tabs->setTabText(At, Caption);
+    }
+}
+
+QString PageCaption(const QWidget *Page)
+{
+    QTabWidget *Tabs = OwnerTabs(Page);
+    const int At = Tabs ? Tabs->indexOf(const_cast<QWidget *>(Page)) : -1;
+    return At >= 0 ? Tabs->tabText(At) : QString();
+}
+
+void SetButtonChecked(QAbstractButton *Button, bool Checked)
+{
+    if (!Button || Button->isChecked() == Checked)
+        return;
+    // An auto-exclusive button refuses to be cleared while it is its group's selection.
+    const bool Exclusive = Button->autoExclusive();
+    if (!Checked && Exclusive)
+        Button->setAutoExclusive(false);
+    Button->setChecked(Checked);
+    if (!Checked && Exclusive)
+        Button->setAutoExclusive(true);
+}
