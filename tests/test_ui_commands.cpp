@@ -1,0 +1,353 @@
+// Start-up, closing and the file commands of PLIKI, answered through the
+// window's dialog seam.
+#include "test_ui_main_support.h"
+
+#include "UFiles.h"
+#include "UProcs.h"
+#include "URun.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+
+#include <cstring>
+
+namespace {
+
+const QString AskClose = QString::fromUtf8("Czy na pewno zakończyć pracę programu?");
+const QString AskNewSet = QString::fromUtf8("Czy na pewno wyzerować wszystkie ustawienia?");
+const QString NoSuchFile = QString::fromUtf8("Brak takiego pliku!");
+const QString ReadError = QString::fromUtf8("Błąd odczytu pliku!");
+const QString AskReplace = QString::fromUtf8("Taki plik już istnieje. Czy mam go zastąpić nowym?");
+const QString WriteError = QString::fromUtf8("Błąd zapisu pliku!");
+const QString Confirm = QString::fromUtf8("Potwierdź");
+const QString Information = QString::fromUtf8("Informacja");
+
+TSettings Defaults()
+{
+    const TFileName Kept = CurrentFileName;
+    SetDefaultSettings();
+    const TSettings S = Settings;
+    CurrentFileName = Kept;
+    return S;
+}
+
+bool SameRecord(const TSettings &A, const TSettings &B)
+{
+    return std::memcmp(&A, &B, SettingsSize) == 0;
+}
+
+class Commands : public ::testing::Test {
+protected:
+    void SetUp() override { RunInProgress = false; }
+    void TearDown() override { RunInProgress = false; }
+
+    TFMain &Open()
+    {
+        W = std::make_unique<TTestWindow>(Folder.Path);
+        return *W->Window;
+    }
+    TScriptedDialogs &Dialogs() { return *W->Dialogs; }
+    template <typename T>
+    T *Get(const char *Name)
+    {
+        T *Control = W->Window->Form().Control<T>(Name);
+        EXPECT_NE(Control, nullptr) << Name;
+        return Control;
+    }
+    std::vector<QTabWidget *> TabSets()
+    {
+        std::vector<QTabWidget *> Sets;
+        for (QObject *Component : W->Window->Form().Components())
+            if (auto *Pages = qobject_cast<QTabWidget *>(Component))
+                Sets.push_back(Pages);
+        return Sets;
+    }
+    void TurnAllToLastPage()
+    {
+        for (QTabWidget *Pages : TabSets())
+            Pages->setCurrentIndex(Pages->count() - 1);
+    }
+    std::string SetPath(const std::string &Name) { return Folder.Path + "Sets/" + Name; }
+    std::string PortPath() { return Folder.Path + "Sys/Port.bin"; }
+    void ExpectShown(const std::vector<std::pair<QString, QString>> &Expected)
+    {
+        ASSERT_EQ(Dialogs().Shown.size(), Expected.size());
+        for (size_t I = 0; I < Expected.size(); ++I) {
+            EXPECT_EQ(Dialogs().Shown[I].Text, Expected[I].first) << "message " << I;
+            EXPECT_EQ(Dialogs().Shown[I].Caption, Expected[I].second) << "message " << I;
+        }
+    }
+
+    TTestFolder Folder;
+    std::unique_ptr<TTestWindow> W;
+};
+
+TEST_F(Commands, StartUpShowsANewSet)
+{
+    TFMain &Main = Open();
+    EXPECT_EQ(Main.windowTitle(), "Trackwarden V1.5");
+    EXPECT_EQ(ProgramDir.Str(), Folder.Path);
+    EXPECT_TRUE(SameRecord(Settings, Defaults()));
+    EXPECT_TRUE(CurrentFileName.Empty());
+    EXPECT_EQ(Main.Form().StatusText(), "");
+    EXPECT_EQ(Get<QComboBox>("ComboBox3")->currentIndex(), 0);
+    EXPECT_EQ(Get<QComboBox>("ComboBox3")->currentText(), "BRAK");
+    for (QTabWidget *Pages : TabSets())
+        EXPECT_EQ(Pages->currentIndex(), 0) << Pages->objectName().toStdString();
+    EXPECT_TRUE(Main.windowFlags() & Qt::WindowCloseButtonHint);
+    EXPECT_FALSE(Main.windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(Main.windowFlags() & Qt::WindowMaximizeButtonHint);
+
+    Dialogs().OpenAnswers.push_back(std::nullopt);
+    Dialogs().SaveAnswers.push_back(std::nullopt);
+    Get<QPushButton>("Button2")->click();
+    Get<QPushButton>("Button4")->click();
+    EXPECT_EQ(Dialogs().DialogFolders, std::vector<QString>(2, QString::fromStdString(Folder.Path + "Sets")));
+    EXPECT_TRUE(Dialogs().Shown.empty());
+}
+
+TEST_F(Commands, PortFileRestoredAndWrittenOnClose)
+{
+    struct TRow {
+        std::vector<uint8_t> File; // empty: no port file
+        int Selected;
+        const char *Shown;
+    } Rows[] = {
+        {{}, 0, "BRAK"},
+        {{3, 0, 0, 0}, 3, "COM3"},
+        {{8, 0, 0, 0}, 8, "COM8"},
+        {{9, 0, 0, 0}, -1, ""},
+        {{0xFF, 0xFF, 0xFF, 0xFF}, -1, ""},
+        {{2, 0}, 0, "BRAK"},
+        {{1, 0, 0, 0, 0}, 0, "BRAK"},
+    };
+    for (const TRow &Row : Rows) {
+        std::filesystem::remove(PortPath());
+        if (!Row.File.empty())
+            PutFile(PortPath(), Row.File.data(), Row.File.size());
+        TFMain &Main = Open();
+        EXPECT_EQ(Get<QComboBox>("ComboBox3")->currentIndex(), Row.Selected);
+        EXPECT_EQ(Get<QComboBox>("ComboBox3")->currentText(), Row.Shown);
+        Dialogs().AskAnswers.push_back(true);
+        EXPECT_TRUE(Main.close());
+        const int32_t Index = Row.Selected;
+        std::vector<uint8_t> Expected(4);
+        std::memcpy(Expected.data(), &Index, 4);
+        EXPECT_EQ(FileBytes(PortPath()), Expected) << "port file after a start with index " << Row.Selected;
+        W.reset();
+    }
+
+    // Choose COM2, close, start again.
+    std::filesystem::remove(PortPath());
+    Open();
+    Get<QComboBox>("ComboBox3")->setCurrentIndex(2);
+    Dialogs().AskAnswers.push_back(true);
+    EXPECT_TRUE(W->Window->close());
+    EXPECT_EQ(FileBytes(PortPath()), (std::vector<uint8_t>{2, 0, 0, 0}));
+    W.reset();
+    Open();
+    EXPECT_EQ(Get<QComboBox>("ComboBox3")->currentText(), "COM2");
+}
+
+TEST_F(Commands, CloseIsRefusedDuringARunAndAskedOtherwise)
+{
+    TFMain &Main = Open();
+    Get<QComboBox>("ComboBox3")->setCurrentIndex(5);
+
+    RunInProgress = true;
+    EXPECT_FALSE(Main.close());
+    EXPECT_TRUE(Dialogs().Shown.empty());
+    EXPECT_FALSE(std::filesystem::exists(PortPath()));
+
+    RunInProgress = false;
+    Dialogs().AskAnswers.push_back(false);
+    EXPECT_FALSE(Main.close());
+    ExpectShown({{AskClose, Confirm}});
+    EXPECT_FALSE(std::filesystem::exists(PortPath()));
+
+    Dialogs().AskAnswers.push_back(true);
+    EXPECT_TRUE(Main.close());
+    EXPECT_EQ(FileBytes(PortPath()), (std::vector<uint8_t>{5, 0, 0, 0}));
+}
+
+TEST_F(Commands, NewSetAsksThenResetsValuesAndPages)
+{
+    TFMain &Main = Open();
+    Get<QLineEdit>("Edit1")->setText("9999");
+    TurnAllToLastPage();
+
+    Dialogs().AskAnswers.push_back(false);
+    Get<QPushButton>("Button1")->click();
+    ExpectShown({{AskNewSet, Confirm}});
+    EXPECT_EQ(Get<QLineEdit>("Edit1")->text(), "9999");
+    for (QTabWidget *Pages : TabSets())
+        EXPECT_EQ(Pages->currentIndex(), Pages->count() - 1);
+
+    CurrentFileName.Assign("named.set");
+    Dialogs().AskAnswers.push_back(true);
+    Get<QPushButton>("Button1")->click();
+    EXPECT_NE(Get<QLineEdit>("Edit1")->text(), "9999");
+    Main.FormToSettings();
+    EXPECT_TRUE(SameRecord(Settings, Defaults()));
+    EXPECT_TRUE(CurrentFileName.Empty());
+    EXPECT_EQ(Main.Form().StatusText(), "");
+    for (QTabWidget *Pages : TabSets())
+        EXPECT_EQ(Pages->currentIndex(), 0) << Pages->objectName().toStdString();
+    EXPECT_EQ(Get<QTabWidget>("PageControl1")->tabText(0), "PLIKI");
+}
+
+TEST_F(Commands, ReadFailuresAndSuccess)
+{
+    TSettings Stored = Defaults();
+    Stored.SimPin.Assign("4321");
+    Stored.Users[2].Identifier.Assign("Ewa");
+    Stored.Inputs[5].DelayTime = 77;
+    PutFile(SetPath("good.set"), &Stored, SettingsSize);
+    const std::vector<uint8_t> Short(100, 0x11);
+    PutFile(SetPath("short.set"), Short.data(), Short.size());
+    std::filesystem::create_directory(Folder.Path + "elsewhere");
+    PutFile(Folder.Path + "elsewhere/only-here.set", &Stored, SettingsSize);
+
+    struct TRow {
+        std::optional<std::string> Chosen; // relative to the folder; nullopt cancels
+        std::vector<std::pair<QString, QString>> Shown;
+        enum { Unchanged, Defaulted, Read } After;
+        const char *Status;
+    } Rows[] = {
+        {std::nullopt, {}, TRow::Unchanged, "previous.set"},
+        {"Sets/missing.set", {{NoSuchFile, Information}}, TRow::Unchanged, "previous.set"},
+        {"elsewhere/only-here.set", {{NoSuchFile, Information}}, TRow::Unchanged, "previous.set"},
+        {"Sets", {{NoSuchFile, Information}}, TRow::Unchanged, "previous.set"},
+        {"Sets/short.set", {{ReadError, Information}}, TRow::Defaulted, ""},
+        {"Sets/good.set", {}, TRow::Read, "good.set"},
+        {"elsewhere/good.set", {}, TRow::Read, "good.set"},
+    };
+    for (const TRow &Row : Rows) {
+        TFMain &Main = Open();
+        TurnAllToLastPage();
+        Main.SetEditText(1, "1111");
+        Main.FormToSettings();
+        CurrentFileName.Assign("previous.set");
+        Main.Form().SetStatusText("previous.set");
+        const TSettings Before = Settings;
+
+        Dialogs().OpenAnswers.push_back(Row.Chosen ? std::optional<QString>(QString::fromStdString(Folder.Path + *Row.Chosen))
+                                                   : std::nullopt);
+        Get<QPushButton>("Button2")->click();
+        const std::string What = Row.Chosen.value_or("cancel");
+        ExpectShown(Row.Shown);
+        EXPECT_EQ(Main.Form().StatusText(), Row.Status) << What;
+        EXPECT_EQ(CurrentFileName.Str(), Row.Status) << What;
+        const bool FirstPages = Row.After == TRow::Defaulted;
+        for (QTabWidget *Pages : TabSets())
+            EXPECT_EQ(Pages->currentIndex(), FirstPages ? 0 : Pages->count() - 1) << What;
+        switch (Row.After) {
+        case TRow::Unchanged:
+            EXPECT_TRUE(SameRecord(Settings, Before)) << What;
+            EXPECT_EQ(Main.GetEditText(1), "1111") << What;
+            break;
+        case TRow::Defaulted:
+            EXPECT_TRUE(SameRecord(Settings, Defaults())) << What;
+            Main.FormToSettings();
+            EXPECT_TRUE(SameRecord(Settings, Defaults())) << What << ": the window shows the defaults";
+            break;
+        case TRow::Read:
+            EXPECT_TRUE(SameRecord(Settings, Stored)) << What;
+            EXPECT_EQ(Main.GetEditText(1), "4321") << What;
+            EXPECT_EQ(Main.GetEditText(6), "Ewa") << What;
+            EXPECT_EQ(Main.GetSpinValue(5), 77) << What;
+            break;
+        }
+        W.reset();
+    }
+}
+
+TEST_F(Commands, SaveAndSaveAs)
+{
+    TFMain &Main = Open();
+
+    // "Zapisz" on an unnamed set is "Zapisz jako..."; cancelling writes nothing.
+    Dialogs().SaveAnswers.push_back(std::nullopt);
+    Get<QPushButton>("Button3")->click();
+    EXPECT_TRUE(Dialogs().SaveAnswers.empty());
+    EXPECT_TRUE(std::filesystem::is_empty(Folder.Path + "Sets"));
+    EXPECT_TRUE(CurrentFileName.Empty());
+
+    // A new name, chosen in another folder, lands in Sets.
+    Main.SetEditText(2, "+48111222333");
+    Dialogs().SaveAnswers.push_back(QString::fromStdString(Folder.Path + "Sys/first.set"));
+    Get<QPushButton>("Button3")->click();
+    EXPECT_TRUE(Dialogs().Shown.empty());
+    EXPECT_FALSE(std::filesystem::exists(Folder.Path + "Sys/first.set"));
+    std::vector<uint8_t> Written = FileBytes(SetPath("first.set"));
+    ASSERT_EQ(Written.size(), SettingsSize);
+    EXPECT_EQ(std::memcmp(Written.data(), &Settings, SettingsSize), 0);
+    EXPECT_EQ(Settings.SmsCentreNumber.Str(), "+48111222333");
+    EXPECT_EQ(CurrentFileName.Str(), "first.set");
+    EXPECT_EQ(Main.Form().StatusText(), "first.set");
+
+    // "Zapisz" on a named set asks nothing.
+    Main.SetEditText(1, "2468");
+    Get<QPushButton>("Button3")->click();
+    EXPECT_TRUE(Dialogs().Shown.empty());
+    Written = FileBytes(SetPath("first.set"));
+    ASSERT_EQ(Written.size(), SettingsSize);
+    EXPECT_EQ(reinterpret_cast<const TSettings *>(Written.data())->SimPin.Str(), "2468");
+
+    // An existing name: No leaves file, record and name alone.
+    const std::vector<uint8_t> Old(SettingsSize, 0x5A);
+    PutFile(SetPath("old.set"), Old.data(), Old.size());
+    const TSettings Before = Settings;
+    Main.SetEditText(1, "1357");
+    Dialogs().SaveAnswers.push_back(QString::fromStdString("old.set"));
+    Dialogs().AskAnswers.push_back(false);
+    Get<QPushButton>("Button4")->click();
+    ExpectShown({{AskReplace, Confirm}});
+    EXPECT_EQ(FileBytes(SetPath("old.set")), Old);
+    EXPECT_TRUE(SameRecord(Settings, Before));
+    EXPECT_EQ(CurrentFileName.Str(), "first.set");
+    EXPECT_EQ(Main.Form().StatusText(), "first.set");
+
+    // Yes replaces it with exactly the record.
+    Dialogs().Shown.clear();
+    Dialogs().SaveAnswers.push_back(QString::fromStdString("C:\\Users\\op\\old.set"));
+    Dialogs().AskAnswers.push_back(true);
+    Get<QPushButton>("Button4")->click();
+    ExpectShown({{AskReplace, Confirm}});
+    Written = FileBytes(SetPath("old.set"));
+    ASSERT_EQ(Written.size(), SettingsSize);
+    EXPECT_EQ(std::memcmp(Written.data(), &Settings, SettingsSize), 0);
+    EXPECT_EQ(Settings.SimPin.Str(), "1357");
+    EXPECT_EQ(CurrentFileName.Str(), "old.set");
+
+    // What was saved reads back as it was.
+    const TSettings Saved = Settings;
+    Dialogs().AskAnswers.push_back(true);
+    Get<QPushButton>("Button1")->click();
+    Dialogs().OpenAnswers.push_back(QString::fromStdString("old.set"));
+    Get<QPushButton>("Button2")->click();
+    EXPECT_TRUE(SameRecord(Settings, Saved));
+}
+
+TEST_F(Commands, SaveWithoutSetsFolderFails)
+{
+    TFMain &Main = Open();
+    std::filesystem::remove_all(Folder.Path + "Sets");
+    Dialogs().SaveAnswers.push_back(QString::fromStdString(Folder.Path + "Sets/lost.set"));
+    Get<QPushButton>("Button4")->click();
+    ExpectShown({{WriteError, Information}});
+    EXPECT_EQ(CurrentFileName.Str(), "lost.set");
+    EXPECT_EQ(Main.Form().StatusText(), "lost.set");
+    for (const auto &Entry : std::filesystem::recursive_directory_iterator(Folder.Path))
+        EXPECT_NE(Entry.path().filename(), "lost.set") << Entry.path();
+    EXPECT_FALSE(std::filesystem::exists(Folder.Path + "Sets"));
+
+    // "Zapisz" keeps failing under the kept name.
+    Dialogs().Shown.clear();
+    Get<QPushButton>("Button3")->click();
+    ExpectShown({{WriteError, Information}});
+}
+
+} // namespace
