@@ -2,20 +2,22 @@ tw_add_test(test_frames
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_frames.cpp
   LIBS trackwarden_link
   LABELS link)
-# The runs go through a pseudo-terminal and the native simulator.
+
+# The port and the runs go through a pseudo-terminal and the native simulator;
+# the whole runs and the CLI's runs need the CLI as well.
 if(NOT WIN32)
-tw_add_test(test_run
-  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_run.cpp
-  LIBS trackwarden_link
-  LABELS link)
-add_dependencies(test_run trackwarden-sim)
-tw_add_test(test_run_full
-  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_run_full.cpp
-  LIBS trackwarden_link
-  LABELS link)
-add_dependencies(test_run_full trackwarden-sim)
+  set(TW_LINK_TESTS test_serial test_run)
+  if(TARGET trackwarden-cli)
+    list(APPEND TW_LINK_TESTS test_run_full test_run_cli)
+  endif()
+  foreach(test ${TW_LINK_TESTS})
+    tw_add_test(${test}
+      SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/${test}.cpp
+      LIBS trackwarden_link
+      LABELS link)
+    add_dependencies(${test} trackwarden-sim)
+    if(TARGET trackwarden-cli)
+      add_dependencies(${test} trackwarden-cli)
+    endif()
+  endforeach()
 endif()
-tw_add_test(test_serial
-  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_serial.cpp
-  LIBS trackwarden_link
-  LABELS link)

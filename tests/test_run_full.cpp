@@ -1,4 +1,4 @@
-// One whole programming run and one whole comparison run against the simulator.
+// One whole programming run, then one whole comparison run by the CLI, against the simulator.
 #include "test_run_support.h"
 
 #include "UProcs.h"
@@ -70,14 +70,15 @@ TEST(FullRunTest, ProgramThenCompare)
     EXPECT_LE(Seconds, 40.0);
     std::printf("programming run: %.2f s\n", Seconds);
 
-    TRecordingFrontEnd Compare;
-    Compare.Port = 3;
-    ASSERT_TRUE(StartRun(Compare, RunModeCompare));
-    Compare.Finish();
+    // The comparison goes through the CLI, which drives the same worker.
+    const std::string SetFile = Folder.Path + "default.set";
+    WriteBytes(SetFile, &Settings, sizeof Settings);
+    const TProgramResult Cli =
+        RunProgram("trackwarden-cli", {"compare", SetFile, "--port", Folder.Path + "Sys/COM3"}, Folder.Path);
     Expected = Connected;
     Expected.insert(Expected.end(), {LineVerifying, LineReset, "", LineCompareDone});
-    EXPECT_EQ(Compare.Lines(), Expected);
-    EXPECT_EQ(Compare.Progress(), OnePass);
+    EXPECT_EQ(Cli.Status, 0) << Cli.Err;
+    EXPECT_EQ(Cli.Out, JoinLines(Expected));
     EXPECT_FALSE(RunInProgress);
 
     ASSERT_EQ(Sim.Stop(), 0);

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -100,6 +101,51 @@ private:
     pid_t Pid = 0;
     int Status = -1;
 };
+
+struct TProgramResult {
+    int Status = -1; // exit status, -1 when it did not exit normally
+    std::string Out;
+    std::string Err;
+};
+
+// Runs a program of bin/ to its end with stdout and stderr captured in files.
+inline TProgramResult RunProgram(const std::string &Name, const std::vector<std::string> &Arguments,
+                                 const std::string &Scratch)
+{
+    std::vector<std::string> Args = {std::string(TW_BIN_DIR) + "/" + Name};
+    Args.insert(Args.end(), Arguments.begin(), Arguments.end());
+    std::vector<char *> Argv;
+    for (std::string &A : Args)
+        Argv.push_back(A.data());
+    Argv.push_back(nullptr);
+    const std::string OutName = Scratch + "out.txt", ErrName = Scratch + "err.txt";
+    posix_spawn_file_actions_t Actions;
+    posix_spawn_file_actions_init(&Actions);
+    posix_spawn_file_actions_addopen(&Actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&Actions, 1, OutName.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&Actions, 2, ErrName.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t Pid = 0;
+    TProgramResult Result;
+    const int Failed = posix_spawn(&Pid, Argv[0], &Actions, nullptr, Argv.data(), environ);
+    posix_spawn_file_actions_destroy(&Actions);
+    if (Failed != 0)
+        return Result;
+    int Raw = 0;
+    waitpid(Pid, &Raw, 0);
+    Result.Status = WIFEXITED(Raw) ? WEXITSTATUS(Raw) : -1;
+    std::ifstream Out(OutName), Err(ErrName);
+    Result.Out.assign(std::istreambuf_iterator<char>(Out), {});
+    Result.Err.assign(std::istreambuf_iterator<char>(Err), {});
+    return Result;
+}
+
+inline std::string JoinLines(const std::vector<std::string> &Lines)
+{
+    std::string Text;
+    for (const std::string &Line : Lines)
+        Text += Line + "\n";
+    return Text;
+}
 
 inline std::vector<std::string> ReadLines(const std::string &Path)
 {
