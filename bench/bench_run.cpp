@@ -1,0 +1,144 @@
+// Whole runs through trackwarden-cli against trackwarden-sim (2 ms reply
+// delay), measured against the protocol's floor: every exchange waits five
+// 10 ms ticks of quiet, the wake-up and the resets sleep 5 x 100 ms each.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <spawn.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char **environ;
+
+namespace {
+
+constexpr double TickSeconds = 0.010;
+constexpr int QuietTicks = 5;
+constexpr int Blocks = 256;
+
+std::string Folder;
+pid_t Simulator = 0;
+
+pid_t Spawn(std::vector<std::string> Args, int OutFd)
+{
+    std::vector<char *> Argv;
+    for (std::string &A : Args)
+        Argv.push_back(A.data());
+    Argv.push_back(nullptr);
+    posix_spawn_file_actions_t Actions;
+    posix_spawn_file_actions_init(&Actions);
+    if (OutFd >= 0)
+        posix_spawn_file_actions_adddup2(&Actions, OutFd, 1);
+    else
+        posix_spawn_file_actions_addopen(&Actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&Actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t Pid = 0;
+    if (posix_spawn(&Pid, Argv[0], &Actions, nullptr, Argv.data(), environ) != 0)
+        Pid = 0;
+    posix_spawn_file_actions_destroy(&Actions);
+    return Pid;
+}
+
+bool StartSimulator()
+{
+    char Template[] = "/tmp/tw-bench-XXXXXX";
+    if (mkdtemp(Template) == nullptr)
+        return false;
+    Folder = std::string(Template) + "/";
+    int Ready[2];
+    if (pipe(Ready) != 0)
+        return false;
+    Simulator = Spawn({std::string(TW_BIN_DIR) + "/trackwarden-sim", "--link", Folder + "COM1", "--delay", "2"},
+                      Ready[1]);
+    close(Ready[1]);
+    char Line[256] = {};
+    FILE *Stream = fdopen(Ready[0], "r");
+    const bool Listening = Simulator > 0 && std::fgets(Line, sizeof Line, Stream) != nullptr;
+    std::fclose(Stream);
+    const std::string Set = Folder + "default.set";
+    pid_t Defaults = Spawn({std::string(TW_BIN_DIR) + "/trackwarden-cli", "defaults", Set}, -1);
+    int Status = 0;
+    waitpid(Defaults, &Status, 0);
+    return Listening && WIFEXITED(Status) && WEXITSTATUS(Status) == 0;
+}
+
+void StopSimulator()
+{
+    if (Simulator > 0) {
+        kill(Simulator, SIGTERM);
+        waitpid(Simulator, nullptr, 0);
+    }
+    const std::string Command = "rm -rf '" + Folder + "'";
+    if (!Folder.empty() && std::system(Command.c_str()) != 0)
+        std::fprintf(stderr, "cannot remove %s\n", Folder.c_str());
+}
+
+// One CLI run; its wall time and its CPU time (user + system, all threads).
+void Run(benchmark::State &State, const char *Command, int Exchanges)
+{
+    const double Floor = Exchanges * QuietTicks * TickSeconds + 0.5 + 0.5;
+    double Wall = 0, Cpu = 0;
+    int Failures = 0;
+    for (auto _ : State) {
+        const auto Start = std::chrono::steady_clock::now();
+        const pid_t Cli = Spawn({std::string(TW_BIN_DIR) + "/trackwarden-cli", Command, Folder + "default.set",
+                                 "--port", Folder + "COM1"},
+                                -1);
+        int Status = 0;
+        rusage Usage = {};
+        wait4(Cli, &Status, 0, &Usage);
+        const double Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
+        State.SetIterationTime(Seconds);
+        Wall += Seconds;
+        Cpu += static_cast<double>(Usage.ru_utime.tv_sec + Usage.ru_stime.tv_sec) +
+               static_cast<double>(Usage.ru_utime.tv_usec + Usage.ru_stime.tv_usec) / 1e6;
+        Failures += !(WIFEXITED(Status) && WEXITSTATUS(Status) == 0);
+    }
+    const double Runs = static_cast<double>(State.iterations());
+    State.counters["floor_s"] = Floor;
+    State.counters["ratio"] = Wall / Runs / Floor;
+    State.counters["cpu_share"] = Cpu / Wall;
+    State.counters["failures"] = Failures;
+    if (Failures > 0)
+        State.SkipWithError("the run did not end with success");
+}
+
+// Version, 256 writes, 256 reads; wake-up and resets.
+void BM_ProgrammingRun(benchmark::State &State)
+{
+    Run(State, "program", 1 + 2 * Blocks);
+}
+
+// Version, 256 reads; wake-up and resets.
+void BM_ComparisonRun(benchmark::State &State)
+{
+    Run(State, "compare", 1 + Blocks);
+}
+
+BENCHMARK(BM_ProgrammingRun)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_ComparisonRun)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (!StartSimulator()) {
+        std::fprintf(stderr, "bench_run: cannot start the simulator\n");
+        StopSimulator();
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    StopSimulator();
+    return 0;
+}
