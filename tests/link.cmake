@@ -21,3 +21,8 @@ if(NOT WIN32)
     endif()
   endforeach()
 endif()
+
+tw_add_test(test_sim
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_sim.cpp
+  LIBS trackwarden_sim
+  LABELS sim)
