@@ -98,16 +98,18 @@ bool ReadWholeFile(const std::string &Name, void *Buffer, int32_t Count)
 // The new contents go to a temporary file in the same folder, which replaces
 // the old one only once every byte is written and flushed: a full disk or a
 // crash leaves the old file whole. The old file is first opened for writing
-// without sharing, which refuses the save while another program holds it or
-// while it is read-only; it is closed again before the move, which could not
-// replace a file that is still open.
+// without sharing, which refuses the save while another program holds it;
+// it is closed again before the move, which could not replace a file that
+// is still open.
 bool WriteWholeFile(const std::string &Name, const void *Buffer, int32_t Count)
 {
     if (!NameUsable(Name))
         return false;
     const DWORD Attributes = GetFileAttributesA(Name.c_str());
     if (Attributes != INVALID_FILE_ATTRIBUTES) {
-        if (Attributes & FILE_ATTRIBUTE_DIRECTORY)
+        // Windows refuses to write a read-only file even to an administrator;
+        // said here too, since Wine run by root would let the open through.
+        if (Attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))
             return false;
         const HANDLE Old = OpenExisting(Name, GENERIC_WRITE);
         if (Old == INVALID_HANDLE_VALUE)

@@ -1,0 +1,8 @@
+# Cases that only Windows has: exclusive opens, attributes, device names,
+# the Win32 serial port. The end-to-end run under Wine is cmake/windows-e2e.sh.
+if(WIN32)
+  tw_add_test(test_win_files
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_win_files.cpp
+    LIBS trackwarden_storage trackwarden_settings
+    LABELS storage windows)
+endif()
