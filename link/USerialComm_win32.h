@@ -7,6 +7,9 @@
 
 #include <windows.h>
 
+// winspool.h maps ConfigurePort to ConfigurePortA; ours is the backend operation.
+#undef ConfigurePort
+
 enum TWaitIndex : DWORD { WaitRead, WaitWrite, WaitComm, WaitStop, WaitHandleCount };
 
 struct TSerialPortImpl {
