@@ -1,0 +1,8 @@
+# trackwarden-cli's file subcommands, run as the built program.
+if(TARGET trackwarden-cli AND NOT WIN32)
+  tw_add_test(test_cli
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_cli.cpp
+    LIBS trackwarden_storage trackwarden_settings
+    LABELS cli)
+  add_dependencies(test_cli trackwarden-cli)
+endif()
