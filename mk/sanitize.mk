@@ -1,0 +1,29 @@
+# Sanitizer builds of the libraries' tests. Any report stops the test that
+# made it, and a stopped test fails the target.
+ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
+# The window's tests join in once the window is there: make asan-test ASAN_UI=ON
+ASAN_UI ?= OFF
+ASAN_LABELS ?= settings|storage|cli|link|sim|reliability$(if $(filter ON,$(ASAN_UI)),|ui)
+TSAN_LABELS ?= link|tsan
+
+SANITIZER_ENV := ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1:strict_string_checks=1:check_initialization_order=1 \
+                 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+                 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+
+.PHONY: asan-test tsan-test
+
+asan-test: deps
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTW_SANITIZE=ON -DTW_BUILD_BENCH=OFF \
+	  -DTW_BUILD_UI=$(ASAN_UI) >/dev/null
+	$(SANITIZER_ENV) cmake --build $(ASAN_BUILD) -j$(JOBS)
+	cd $(ASAN_BUILD) && $(SANITIZER_ENV) QT_QPA_PLATFORM=offscreen \
+	  ctest --output-on-failure --no-tests=error -j$(JOBS) --timeout 600 -L '$(ASAN_LABELS)'
+
+tsan-test: deps
+	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTW_TSAN=ON -DTW_BUILD_UI=OFF -DTW_BUILD_BENCH=OFF >/dev/null
+	$(SANITIZER_ENV) cmake --build $(TSAN_BUILD) -j$(JOBS)
+	cd $(TSAN_BUILD) && $(SANITIZER_ENV) \
+	  ctest --output-on-failure --no-tests=error -j$(JOBS) --timeout 600 -L '$(TSAN_LABELS)'
+
+EXTRA_TESTS += asan-test tsan-test
