@@ -31,7 +31,17 @@ constexpr uint8_t CommandWrite = 0x03;
 constexpr uint8_t CommandReset = 0x04;
 constexpr uint8_t WakeUp[4] = {0x5C, 0x69, 0x5C, 0x69};
 
-std::thread LastWorker;
+// A program that ends without WaitRunEnd still lets the last worker finish
+// rather than tearing it down with its thread object.
+struct TWorkerSlot {
+    std::thread Thread;
+    ~TWorkerSlot()
+    {
+        if (Thread.joinable())
+            Thread.join();
+    }
+};
+TWorkerSlot LastWorker;
 std::string RunDevicePath;
 
 void Pause(int32_t Ms)
@@ -252,7 +262,7 @@ bool StartRun(TRunFrontEnd &FrontEnd, int32_t Mode)
     FrontEnd.BeginRun();
     RunMode = Mode;
 
-    LastWorker = std::thread([&FrontEnd, Port = PortIndex, Path = RunDevicePath, Mode] {
+    LastWorker.Thread = std::thread([&FrontEnd, Port = PortIndex, Path = RunDevicePath, Mode] {
         TMainTask Task(FrontEnd, Port, Path, Mode);
         Task.Execute();
     });
@@ -261,6 +271,6 @@ bool StartRun(TRunFrontEnd &FrontEnd, int32_t Mode)
 
 void WaitRunEnd()
 {
-    if (LastWorker.joinable())
-        LastWorker.join();
+    if (LastWorker.Thread.joinable())
+        LastWorker.Thread.join();
 }

@@ -82,7 +82,13 @@ int32_t WriteTimeoutPerByte(int32_t BaudRate);
 // How long Open waits for the receive thread's first read.
 constexpr int32_t ReceiveStartTimeoutMs = 2000;
 
-// Backend operations behind the shared logic.
+// What each backend provides. TSerialComm::OpenDevice fills Handle (or
+// leaves it null) and DeviceName names what it opens. The receive thread's
+// Execute sets Running and the state Reading once its first read is pending
+// (Failed if that cannot be), hands each byte to OnByte in order, stops
+// reading after a failed read rather than retrying it, and on the stop
+// purges and closes the port (ClosePortHandle), clears Running and sets
+// Stopped. The owner frees the handle after the thread has ended.
 bool ConfigurePort(TSerialComm &Comm);          // line settings and time-outs of Comm.Handle
 void ClosePortHandle(TPortHandle Handle);        // purges both directions and closes the port (idempotent)
 void FreePortHandle(TPortHandle Handle);         // releases what is left, once the receive thread has ended
