@@ -145,6 +145,11 @@ struct TCliRow {
     const char *NotMade;               // a file that must not appear, or nullptr
 };
 
+void PrintTo(const TCliRow &Row, std::ostream *Out)
+{
+    *Out << Row.Case;
+}
+
 std::string Nothing()
 {
     return {};

@@ -16,6 +16,11 @@ struct TReadRow {
     bool Accepted;
 };
 
+void PrintTo(const TReadRow &Row, std::ostream *Out)
+{
+    *Out << Row.Case;
+}
+
 // Only the exact size is accepted, and a refused file leaves the buffer as it was.
 const TReadRow ReadRows[] = {
     {"SettingsOneShort", 13675, 13676, false},
@@ -67,6 +72,11 @@ struct TWriteRow {
     bool NullBuffer;
     bool Written;
 };
+
+void PrintTo(const TWriteRow &Row, std::ostream *Out)
+{
+    *Out << Row.Case;
+}
 
 const TWriteRow WriteRows[] = {
     {"NewSettingsFile", TTargetState::Missing, 13676, false, true},
@@ -149,6 +159,11 @@ struct TLengthRow {
     bool Usable;
 };
 
+void PrintTo(const TLengthRow &Row, std::ostream *Out)
+{
+    *Out << Row.Case;
+}
+
 const TLengthRow LengthRows[] = {
     {"Exactly255", 255, true},
     {"Is256", 256, false},
@@ -229,10 +244,11 @@ TEST(FilesNames, FileExistsByNameSeesFilesNotFolders)
 TEST(FilesPaths, ComposedUnderProgramDir)
 {
     const TFileName Saved = ProgramDir;
-    ProgramDir.Assign("/opt/tw/");
-    EXPECT_EQ(SettingsFilePath("a.set"), "/opt/tw/Sets/a.set");
-    EXPECT_EQ(PortFilePath(), "/opt/tw/Sys/Port.bin");
-    EXPECT_EQ(SettingsFolder(), "/opt/tw/Sets");
+    const std::string Sep(1, PathSeparator);
+    ProgramDir.Assign("/opt/tw" + Sep);
+    EXPECT_EQ(SettingsFilePath("a.set"), "/opt/tw" + Sep + "Sets" + Sep + "a.set");
+    EXPECT_EQ(PortFilePath(), "/opt/tw" + Sep + "Sys" + Sep + "Port.bin");
+    EXPECT_EQ(SettingsFolder(), "/opt/tw" + Sep + "Sets");
     ProgramDir = Saved;
 
     struct {
@@ -252,7 +268,7 @@ TEST(FilesPaths, ExecutableDirIsTheBinFolder)
     const std::string Dir = ExecutableDir();
     ASSERT_FALSE(Dir.empty());
     EXPECT_EQ(Dir.back(), PathSeparator);
-    EXPECT_TRUE(fs::equivalent(Dir, TW_BIN_DIR));
+    EXPECT_TRUE(fs::exists(Dir + "test_files") || fs::exists(Dir + "test_files.exe")) << Dir;
     EXPECT_TRUE(fs::is_directory(Dir + "Sets") && fs::is_directory(Dir + "Sys"));
 }
 

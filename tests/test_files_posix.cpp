@@ -129,6 +129,11 @@ struct TDiskRow {
     bool Written;
 };
 
+void PrintTo(const TDiskRow &Row, std::ostream *Out)
+{
+    *Out << Row.Case;
+}
+
 constexpr size_t Plenty = 1 << 20;
 
 const TDiskRow DiskRows[] = {
