@@ -95,6 +95,9 @@ private:
                 Tabs->tabBar()->setStyle(ButtonTabStyle());
             } else {
                 Tabs->tabBar()->setStyle(CompactTabStyle());
+                // A long user identifier shortens the tabs rather than hiding one behind arrows.
+                Tabs->setUsesScrollButtons(false);
+                Tabs->setElideMode(Qt::ElideRight);
             }
             Place(Tabs, Node, Previous);
             for (const TNode &PageNode : Node.Children) {

@@ -95,5 +95,5 @@ TNode Hidden(TNode Node);
 // FirstPage.., check boxes FirstCheck.. (SMS then RING, user by user),
 // edits FirstEdit.., all consecutive.
 TNode ReactionTabs(int PageControl, int FirstPage, int FirstCheck, int FirstEdit, int X, int Y, int W);
-constexpr int ReactionTabsHeight = 122;
+constexpr int ReactionTabsHeight = 112;
 } // namespace Decl

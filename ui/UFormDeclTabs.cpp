@@ -36,14 +36,14 @@ TNode DeclOutputs()
         const char *Captions[] = {" Załączenie ", " Wyłączenie "};
         for (int a = 1; a <= 2; ++a) {
             const int C = 6 * o + 3 * a + 56;
-            const int GroupH = 80 + ReactionTabsHeight;
+            const int GroupH = 84 + ReactionTabsHeight;
             Children.push_back(Group(Captions[a - 1], 4, 26 + (GroupH + 2) * (a - 1), W - 8, GroupH,
                 {Check(C, "Dozwolone przez odebranie SMS:", 10, 14), Edit(9 * o + 4 * a + 56, 4, -6, 14, 50),
                  Check(C + 1, "Dozwolone przez odebranie RING", 10, 35),
                  Check(C + 2, "Dozwolone samoczynne wyłączenie po czasie", 10, 56),
                  Spin(2 * o + a + 6, 1, 255, 30, -6, 56), Label("sekund", -6, 56),
                  ReactionTabs(36 + 2 * (o - 1) + a, 98 + 6 * (o - 1) + 3 * (a - 1), 12 * o + 6 * a + 191,
-                     9 * o + 4 * a + 57, 6, 78, W - 20)}));
+                     9 * o + 4 * a + 57, 6, 81, W - 20)}));
         }
         Pages.push_back(Page(95 + o, Num(o), std::move(Children)));
     }
@@ -52,7 +52,7 @@ TNode DeclOutputs()
 
 TNode DeclArming()
 {
-    const int Right = 236;
+    const int Right = 244;
     const int ReactionH = ReactionTabsHeight + 18;
     return Page(6, "UZBR",
         {Group(" Sterowanie stanem uzbrojenia ", 6, 2, GroupW, 82,
@@ -90,7 +90,7 @@ TNode DeclRing()
 {
     const int SpinX = 240;
     return Page(8, "RING",
-        {Group(" RING wychodzący ", 6, 4, GroupW, 88,
+        {Group(" RING wychodzący ", 6, 4, GroupW, 92,
              {Label("Dzwoń przez czas", 10, 16), Spin(14, 1, 255, 30, SpinX, 16), Label("sekund", -6, 16),
               Label("Ilość prób przy braku odrzucenia/odebrania", 10, 40), Spin(35, 1, 255, 5, SpinX, 40),
               Label("szt.", -6, 40),
@@ -98,7 +98,7 @@ TNode DeclRing()
               Label("sekund", -6, 64),
               Hidden(Radio(539, "Przy odebraniu rozłącz", 330, 16, true)),
               Hidden(Radio(540, "Przy odebraniu nierozłączaj", 330, 40))}),
-         Group(" RING przychodzący ", 6, 96, GroupW, 84,
+         Group(" RING przychodzący ", 6, 100, GroupW, 84,
              {Radio(541, "Odrzuć połączenie po czasie:", 10, 14, true), Spin(15, 1, 255, 30, -6, 14),
               Label("sekund", -6, 14),
               Radio(542, "Zawsze odbieraj połączenie", 10, 37),

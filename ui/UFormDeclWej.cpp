@@ -22,8 +22,8 @@ TNode FunctionPage(int Page, int i, int f, int m, int W)
          Group(" Sposób reakcji ", 4, 46, G, 40,
              {Check(113 + 2 * k, "Wyślij SMS", 10, 15), Check(114 + 2 * k, "Zadzwoń - RING", -16, 15)}),
          Group(" GPS ", 4, 90, G, 40,
-             {Radio(b + 5, "Nieaktywne", 10, 15, true), Radio(b + 6, "Odeślij pozycję", -12, 15),
-              Radio(b + 7, "Rozpocznij wysyłanie", -12, 15), Radio(b + 8, "Zakończ wysyłanie", -12, 15)}),
+             {Radio(b + 5, "Nieaktywne", 10, 15, true), Radio(b + 6, "Odeślij pozycję", -10, 15),
+              Radio(b + 7, "Rozpocznij wysyłanie", -10, 15), Radio(b + 8, "Zakończ wysyłanie", -10, 15)}),
          Group(" GSM ", 4, 134, G, 46, {Label("Treść SMS", 10, 17), Edit(7 * i + 6 + m, 160, 70, 17, G - 80)})});
 }
 
