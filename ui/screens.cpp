@@ -1,6 +1,6 @@
 // trackwarden-screens OUTDIR: renders every main tab of the window, and the
 // nested pages that look different, to PNG files (offscreen by default).
-#include "UForm.h"
+#include "UMain.h"
 
 #include <QApplication>
 #include <QDir>
@@ -56,15 +56,9 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    QWidget Client;
-    std::unordered_map<std::string, THandler> Handlers;
-    for (const char *Name : {"Button1Click", "Button2Click", "Button3Click", "Button4Click", "Button5Click",
-             "Button6Click", "Button7Click", "Button8Click", "Button9Click", "Edit3Change", "Edit6Change",
-             "Edit9Change", "Timer1Timer"})
-        Handlers[Name] = [] {};
-    TForm Form(&Client, Handlers);
-    Client.setWindowTitle(QStringLiteral("Trackwarden"));
-    Form.SetStatusText(QStringLiteral("przyklad.set"));
+    // The real window after its start-up, so the pictures show a new set.
+    TFMain Client;
+    TForm &Form = Client.Form();
     Client.show();
 
     int Failed = 0;
