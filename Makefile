@@ -40,15 +40,9 @@ test-native: build
 # Every suite: native, Windows under Wine, sanitizers, fuzzers (the last three come from mk/*.mk).
 test: test-native $(EXTRA_TESTS)
 
+# The simulated device as COM1 and the window; without a display, the CLI at work against it.
 run: build
-	@set -e; bin=$(BUILD)/bin; rm -f $$bin/Sys/COM1; \
-	$$bin/trackwarden-sim --link $$bin/Sys/COM1 & sim=$$!; \
-	trap 'kill $$sim 2>/dev/null' EXIT; \
-	[ -e $$bin/Sys/Port.bin ] || printf '\001\000\000\000' > $$bin/Sys/Port.bin; \
-	for i in $$(seq 50); do [ -e $$bin/Sys/COM1 ] && break; sleep 0.1; done; \
-	if [ -z "$$DISPLAY$$WAYLAND_DISPLAY" ]; then echo "No display: starting the window on the offscreen platform."; export QT_QPA_PLATFORM=offscreen; fi; \
-	echo "Simulated device on COM1 ($$bin/Sys/COM1). Choose COM1 on the PROG tab."; \
-	$$bin/trackwarden
+	tools/sim/demo.sh $(BUILD)/bin
 
 clean:
 	rm -rf $(BUILD) build-win build-asan build-tsan build-fuzz
