@@ -1,0 +1,123 @@
+// The window's speed: start-up against a bare Qt window with one tab, and
+// one SettingsToForm / FormToSettings. Run from <build>/bin; offscreen.
+//   bench_ui                       all of it
+//   bench_ui --child window|bare   one start, used by the start-up figures
+#include "UDecls.h"
+#include "UMain.h"
+#include "UProcs.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTabWidget>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace {
+
+// One process: the window is shown, then the process ends.
+int ChildMain(int argc, char *argv[], bool Bare)
+{
+    QApplication App(argc, argv);
+    std::unique_ptr<QWidget> Window;
+    if (Bare) {
+        auto *Tabs = new QTabWidget;
+        Tabs->addTab(new QWidget, "PLIKI");
+        Window.reset(Tabs);
+        Window->resize(503, 508);
+    } else {
+        Window = std::make_unique<TFMain>();
+    }
+    Window->show();
+    // The parent stops its clock at this line; exit, not quit, which would
+    // ask the window to close, and the window asks the user.
+    QTimer::singleShot(0, &App, [] {
+        std::printf("shown\n");
+        std::fflush(stdout);
+        QCoreApplication::exit(0);
+    });
+    return QApplication::exec();
+}
+
+double MedianStartMs(const QString &Program, const char *Kind, int Runs)
+{
+    std::vector<double> Times;
+    for (int I = 0; I < Runs; ++I) {
+        QProcess Child;
+        QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+        Env.insert("QT_QPA_PLATFORM", "offscreen");
+        Child.setProcessEnvironment(Env);
+        QElapsedTimer Clock;
+        Clock.start();
+        Child.start(Program, {"--child", Kind});
+        const bool Shown = Child.waitForReadyRead(30000);
+        const double Ms = static_cast<double>(Clock.nsecsElapsed()) / 1e6;
+        if (!Shown || !Child.waitForFinished(30000) || Child.exitCode() != 0) {
+            std::fprintf(stderr, "the %s start failed\n", Kind);
+            return -1;
+        }
+        Times.push_back(Ms);
+    }
+    std::sort(Times.begin(), Times.end());
+    return Times[Times.size() / 2];
+}
+
+TFMain *BenchWindow()
+{
+    static TFMain *Window = [] {
+        auto *W = new TFMain();
+        return W;
+    }();
+    return Window;
+}
+
+void BM_SettingsToForm(benchmark::State &State)
+{
+    TFMain *Window = BenchWindow();
+    SetDefaultSettings();
+    int Flip = 0;
+    for (auto _ : State) {
+        // A different identifier each time, so the retitling is part of it.
+        Settings.Users[1].Identifier.Assign((Flip++ & 1) ? "Jan" : "Ola");
+        Window->SettingsToForm();
+    }
+}
+BENCHMARK(BM_SettingsToForm)->Unit(benchmark::kMillisecond)->Repetitions(9)->ReportAggregatesOnly(true);
+
+void BM_FormToSettings(benchmark::State &State)
+{
+    TFMain *Window = BenchWindow();
+    for (auto _ : State)
+        Window->FormToSettings();
+}
+BENCHMARK(BM_FormToSettings)->Unit(benchmark::kMillisecond)->Repetitions(9)->ReportAggregatesOnly(true);
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (argc == 3 && std::strcmp(argv[1], "--child") == 0)
+        return ChildMain(argc, argv, std::strcmp(argv[2], "bare") == 0);
+
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication App(argc, argv);
+    const QString Self = QCoreApplication::applicationFilePath();
+    const int Runs = 15;
+    const double Bare = MedianStartMs(Self, "bare", Runs);
+    const double Window = MedianStartMs(Self, "window", Runs);
+    std::printf("start to window shown, median of %d: bare window %.1f ms, Trackwarden window %.1f ms, ratio %.2f (target <= 2)\n",
+                Runs, Bare, Window, Bare > 0 ? Window / Bare : 0.0);
+
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    delete BenchWindow();
+    return 0;
+}

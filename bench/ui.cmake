@@ -1,0 +1,5 @@
+if(TW_BUILD_UI AND TARGET trackwarden_ui)
+  find_package(benchmark REQUIRED)
+  add_executable(bench_ui ${CMAKE_CURRENT_SOURCE_DIR}/bench_ui.cpp)
+  target_link_libraries(bench_ui PRIVATE trackwarden_ui benchmark::benchmark)
+endif()
