@@ -133,9 +133,9 @@ TNode DeclSim()
         {Group(" Karta SIM ", 6, 4, 487, 72,
             {Label("Kod PIN", 12, 18), Edit(1, 4, 130, 18, 60),
              Label("Numer centrum SMS", 12, 44), Edit(2, 26, 130, 44, 180),
-             Button(5, "Era", 320, 44, 52, "Button5Click"),
-             Button(6, "Plus", -4, 44, 52, "Button6Click"),
-             Button(7, "Idea", -4, 44, 52, "Button7Click")})});
+             Button(5, "Era", 318, 44, 50, "Button5Click"),
+             Button(6, "Plus", -3, 44, 50, "Button6Click"),
+             Button(7, "Idea", -3, 44, 50, "Button7Click")})});
 }
 
 TNode DeclUsers()
