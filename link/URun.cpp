@@ -142,7 +142,7 @@ bool TMainTask::AskVersion()
     for (int32_t Try = 0; Try < VersionTries; ++Try) {
         FrameBuffer[0] = CommandVersion;
         SendFrame(FrameBuffer, 1);
-        if (WaitReply(FrameBuffer, VersionTimeOutMs) == 3) {
+        if (VersionReplyAccepted(WaitReply(FrameBuffer, VersionTimeOutMs))) {
             PostLine(std::string(LineVersion) + "\"" + std::to_string(FrameBuffer[0]) + "." +
                      std::to_string(FrameBuffer[1]) + "." + std::to_string(FrameBuffer[2]) + "\".");
             return true;
@@ -180,13 +180,7 @@ bool TMainTask::WritePass()
             for (int32_t K = 0; K < N; ++K)
                 FrameBuffer[4 + K] = DeviceImage[Address + K];
             SendFrame(FrameBuffer, 4 + N);
-            // A reply shorter than the echo passes on the echo it carries: a single
-            // 03 leaves the request's address standing in for the rest. Its
-            // checksum byte, copied to position 1, is no echo byte.
-            const int32_t Count = WaitReply(FrameBuffer, BlockTimeOutMs);
-            Done = Count > 0 && FrameBuffer[0] == CommandWrite &&
-                   (Count < 2 || FrameBuffer[1] == static_cast<uint8_t>(Address >> 8)) &&
-                   (Count < 3 || FrameBuffer[2] == static_cast<uint8_t>(Address & 0xFF));
+            Done = WriteReplyAccepted(FrameBuffer, WaitReply(FrameBuffer, BlockTimeOutMs), Address);
         }
         if (!Done) {
             PostLine("");
@@ -211,13 +205,7 @@ bool TMainTask::ReadPass()
         for (int32_t Try = 0; Try < ReadTries && !Done; ++Try) {
             N = PutAddress(CommandRead);
             SendFrame(FrameBuffer, 4);
-            // Only a reply carrying all N bytes counts: a shorter one would be
-            // compared against bytes an earlier exchange left in FrameBuffer.
-            Done = WaitReply(FrameBuffer, BlockTimeOutMs) == 3 + N && FrameBuffer[0] == CommandRead &&
-                   FrameBuffer[1] == static_cast<uint8_t>(Address >> 8) &&
-                   FrameBuffer[2] == static_cast<uint8_t>(Address & 0xFF);
-            for (int32_t K = 0; K < N && Done; ++K)
-                Done = FrameBuffer[3 + K] == DeviceImage[Address + K];
+            Done = ReadReplyAccepted(FrameBuffer, WaitReply(FrameBuffer, BlockTimeOutMs), Address, N);
         }
         if (!Done) {
             PostLine("");
@@ -231,6 +219,35 @@ bool TMainTask::ReadPass()
 }
 
 } // namespace
+
+bool VersionReplyAccepted(int32_t Count)
+{
+    return Count == 3;
+}
+
+// A reply shorter than the echo passes on the echo it carries: a single 03
+// leaves the request's address standing in for the rest. Its checksum byte,
+// copied to position 1, is no echo byte.
+bool WriteReplyAccepted(const uint8_t *FrameBuffer, int32_t Count, int32_t Address)
+{
+    return Count > 0 && FrameBuffer[0] == CommandWrite &&
+           (Count < 2 || FrameBuffer[1] == static_cast<uint8_t>(Address >> 8)) &&
+           (Count < 3 || FrameBuffer[2] == static_cast<uint8_t>(Address & 0xFF));
+}
+
+// Only a reply carrying all N bytes counts: a shorter one would be compared
+// against bytes an earlier exchange left in FrameBuffer.
+bool ReadReplyAccepted(const uint8_t *FrameBuffer, int32_t Count, int32_t Address, int32_t N)
+{
+    if (Count != 3 + N || Address < 0 || N < 0 || Address + N > static_cast<int32_t>(DeviceImageSize) ||
+        FrameBuffer[0] != CommandRead || FrameBuffer[1] != static_cast<uint8_t>(Address >> 8) ||
+        FrameBuffer[2] != static_cast<uint8_t>(Address & 0xFF))
+        return false;
+    for (int32_t K = 0; K < N; ++K)
+        if (FrameBuffer[3 + K] != DeviceImage[Address + K])
+            return false;
+    return true;
+}
 
 bool StartRun(TRunFrontEnd &FrontEnd, int32_t Mode)
 {

@@ -45,5 +45,11 @@ extern bool RunInProgress;                 // touched on the front end's thread 
 // run's worker to let go of the port, the events and the frame state.
 bool StartRun(TRunFrontEnd &FrontEnd, int32_t Mode);
 
+// The command table's acceptance rules, on FrameBuffer after WaitReply gave
+// Count for the block at Address. False means the try is repeated.
+bool VersionReplyAccepted(int32_t Count);
+bool WriteReplyAccepted(const uint8_t *FrameBuffer, int32_t Count, int32_t Address);
+bool ReadReplyAccepted(const uint8_t *FrameBuffer, int32_t Count, int32_t Address, int32_t N); // against DeviceImage
+
 // Waits until the worker of the last run has ended (at exit, in tests, in the CLI).
 void WaitRunEnd();

@@ -298,7 +298,17 @@ std::string FieldValueText(const TSettings &S, const TFieldDesc &F)
     switch (F.Kind) {
     case TFieldKind::Text: {
         std::string Out = "\"";
+        // Control characters are written as \xHH: a newline from a foreign file
+        // would otherwise split the one line a dump gives each field.
+        static const char Hex[] = "0123456789ABCDEF";
         for (char C : Cp1250ToUtf8(FieldText(S, F))) {
+            const auto U = static_cast<unsigned char>(C);
+            if (U < 0x20 || U == 0x7F) {
+                Out += "\\x";
+                Out += Hex[U >> 4];
+                Out += Hex[U & 0xF];
+                continue;
+            }
             if (C == '"' || C == '\\')
                 Out += '\\';
             Out += C;

@@ -50,5 +50,5 @@ std::string FieldText(const TSettings &S, const TFieldDesc &F);
 void SetFieldText(TSettings &S, const TFieldDesc &F, std::string_view Value);
 
 // The value as one line of text: integers in decimal, texts quoted in UTF-8
-// with \" and \\ escaped.
+// with \" and \\ escaped, control characters as \xHH.
 std::string FieldValueText(const TSettings &S, const TFieldDesc &F);
