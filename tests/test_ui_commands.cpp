@@ -6,10 +6,17 @@
 #include "UProcs.h"
 #include "URun.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QScreen>
+#include <QTimer>
 #include <QPushButton>
 #include <QTabWidget>
+
+#include <QTest>
 
 #include <cstring>
 
@@ -348,6 +355,84 @@ TEST_F(Commands, SaveWithoutSetsFolderFails)
     Dialogs().Shown.clear();
     Get<QPushButton>("Button3")->click();
     ExpectShown({{WriteError, Information}});
+}
+
+TEST_F(Commands, WindowIsFixedAndCentred)
+{
+    TFMain &Main = Open();
+    Main.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Main));
+    EXPECT_EQ(Main.minimumSize(), Main.maximumSize());
+    EXPECT_EQ(Main.size(), QSize(503, 508));
+    const QPoint Centre = Main.screen()->availableGeometry().center();
+    EXPECT_LE((Main.frameGeometry().center() - Centre).manhattanLength(), 2);
+}
+
+// The system's boxes and dialogs behind the seam, inspected while they are open.
+TEST(QtDialogs, BoxesAndFileDialogsAreAsTheWindowNeedsThem)
+{
+    TestApplication();
+    TQtDialogs Dialogs;
+    struct TSeen {
+        QStringList Buttons;
+        QString Text, Title;
+        bool NoIcon = false;
+    } Seen;
+    auto Inspect = [&](const QString &Press) {
+        QTimer::singleShot(0, [&Seen, Press] {
+            auto *Box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            ASSERT_NE(Box, nullptr);
+            Seen = {};
+            for (QAbstractButton *Button : Box->buttons())
+                Seen.Buttons << Button->text();
+            Seen.Buttons.sort();
+            Seen.Text = Box->text();
+            Seen.Title = Box->windowTitle();
+            Seen.NoIcon = Box->icon() == QMessageBox::NoIcon;
+            for (QAbstractButton *Button : Box->buttons())
+                if (Button->text() == Press)
+                    Button->click();
+        });
+    };
+
+    struct TRow {
+        const char *Press;
+        bool Answer;
+    } Rows[] = {{"Tak", true}, {"Nie", false}};
+    for (const TRow &Row : Rows) {
+        Inspect(QString::fromUtf8(Row.Press));
+        EXPECT_EQ(Dialogs.Ask(nullptr, AskClose, Confirm), Row.Answer);
+        EXPECT_EQ(Seen.Buttons, QStringList({"Nie", "Tak"}));
+        EXPECT_EQ(Seen.Text, AskClose);
+        EXPECT_EQ(Seen.Title, Confirm);
+        EXPECT_TRUE(Seen.NoIcon);
+    }
+    Inspect("OK");
+    Dialogs.Inform(nullptr, ReadError, Information);
+    EXPECT_EQ(Seen.Buttons, QStringList({"OK"}));
+    EXPECT_EQ(Seen.Title, Information);
+    EXPECT_TRUE(Seen.NoIcon);
+
+    TTestFolder Folder;
+    const QString Sets = QString::fromStdString(Folder.Path + "Sets");
+    for (bool Save : {false, true}) {
+        bool Checked = false;
+        QTimer::singleShot(0, [&] {
+            auto *Dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            ASSERT_NE(Dialog, nullptr);
+            EXPECT_EQ(Dialog->fileMode(), QFileDialog::AnyFile);
+            EXPECT_EQ(Dialog->acceptMode(), Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+            EXPECT_EQ(Dialog->testOption(QFileDialog::DontConfirmOverwrite), Save);
+            EXPECT_EQ(Dialog->directory().absolutePath(), Sets);
+            EXPECT_TRUE(Dialog->nameFilters().join("").isEmpty() || Dialog->nameFilters() == QStringList("All Files (*)"));
+            Checked = true;
+            Dialog->reject();
+        });
+        QString Chosen = "untouched";
+        EXPECT_FALSE(Save ? Dialogs.GetSaveFileName(nullptr, Sets, Chosen) : Dialogs.GetOpenFileName(nullptr, Sets, Chosen));
+        EXPECT_TRUE(Checked);
+        EXPECT_EQ(Chosen, "untouched");
+    }
 }
 
 } // namespace
