@@ -5,7 +5,7 @@ TSAN_BUILD ?= build-tsan
 # The window's tests join in once the window is there: make asan-test ASAN_UI=ON
 ASAN_UI ?= OFF
 ASAN_LABELS ?= settings|storage|cli|link|sim|reliability$(if $(filter ON,$(ASAN_UI)),|ui)
-TSAN_LABELS ?= link|tsan
+TSAN_LABELS ?= link|reliability
 
 SANITIZER_ENV := ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1:strict_string_checks=1:check_initialization_order=1 \
                  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
