@@ -7,8 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include "UFiles.h"
+
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <cstdlib>
 #include <deque>
@@ -17,6 +22,7 @@
 #include <iterator>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -92,19 +98,13 @@ class TTestFolder {
 public:
     TTestFolder()
     {
-        char Template[] = "/tmp/tw-ui-XXXXXX";
-        const char *Made = mkdtemp(Template);
-        if (Made == nullptr)
-            throw std::runtime_error("mkdtemp failed");
-        Path = std::string(Made) + "/";
+        if (!Temporary.isValid())
+            throw std::runtime_error("no temporary folder");
+        Path = QFile::encodeName(QDir::toNativeSeparators(Temporary.path())).toStdString() + PathSeparator;
         std::filesystem::create_directory(Path + "Sets");
         std::filesystem::create_directory(Path + "Sys");
     }
-    ~TTestFolder()
-    {
-        std::error_code Ignored;
-        std::filesystem::remove_all(Path, Ignored);
-    }
+    QTemporaryDir Temporary;
     std::string Path; // with its trailing separator
 };
 
