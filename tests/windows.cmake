@@ -5,4 +5,8 @@ if(WIN32)
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_win_files.cpp
     LIBS trackwarden_storage trackwarden_settings
     LABELS storage windows)
+  tw_add_test(test_win_serial
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_win_serial.cpp
+    LIBS trackwarden_link
+    LABELS link windows)
 endif()

@@ -1,0 +1,138 @@
+#!/usr/bin/env bash
+# End to end under Wine: the Windows CLI programs and compares a set through
+# Wine's COM1 into the native simulator on a pseudo-terminal, and must log
+# what the Linux CLI logs for the same run; a silent device must fail it;
+# the files both builds write must be byte-identical.
+#   cmake/windows-e2e.sh WIN_BIN NATIVE_BIN
+# Expects WINEPREFIX (and a Wine set up as windows-tests.sh leaves it).
+set -uo pipefail
+
+win_bin=$(realpath "${1:?usage: windows-e2e.sh WIN_BIN NATIVE_BIN}")
+native_bin=$(realpath "${2:?usage: windows-e2e.sh WIN_BIN NATIVE_BIN}")
+wine=${WINE:-$(command -v wine64 || echo /usr/lib/wine/wine64)}
+wineserver=${WINESERVER:-$(command -v wineserver || echo /usr/lib/wine/wineserver)}
+: "${WINEPREFIX:?windows-e2e: WINEPREFIX is not set}"
+export WINEDEBUG=-all
+
+sim=$native_bin/trackwarden-sim
+cli=$native_bin/trackwarden-cli
+wcli=$win_bin/trackwarden-cli.exe
+for f in "$sim" "$cli" "$wcli"; do
+  [ -x "$f" ] || [ -f "$f" ] || { echo "windows-e2e: missing $f" >&2; exit 1; }
+done
+
+work=$(dirname "$win_bin")/e2e
+rm -rf "$work"
+mkdir -p "$work"
+failures=0
+fail() { echo "windows-e2e: FAIL: $*"; failures=$((failures + 1)); }
+pass() { echo "windows-e2e: ok: $*"; }
+# Windows' text-mode stdout ends lines with CR LF.
+nocr() { tr -d '\r' <"$1"; }
+winpath() { local p=$1; echo "Z:${p//\//\\}"; }
+
+sims=()
+cleanup() {
+  for p in "${sims[@]}"; do kill "$p" 2>/dev/null; done
+  wait 2>/dev/null
+}
+trap cleanup EXIT
+
+start_sim() { # NAME [options]: the simulator behind $work/NAME
+  local name=$1
+  shift
+  "$sim" --link "$work/$name" "$@" >"$work/$name.sim.log" 2>&1 &
+  sims+=($!)
+  eval "sim_$name=$!"
+  for _ in $(seq 100); do [ -e "$work/$name" ] && return 0; sleep 0.05; done
+  fail "the simulator for $name did not start"
+  return 1
+}
+
+# Files: the same set and image, byte for byte, from both builds.
+"$cli" defaults "$work/linux.set" >/dev/null
+"$wine" "$wcli" defaults "$(winpath "$work/windows.set")" >/dev/null 2>"$work/defaults.err"
+if cmp -s "$work/linux.set" "$work/windows.set"; then pass "defaults file identical"; else fail "defaults: the settings files differ"; fi
+"$cli" image "$work/linux.set" "$work/linux.img" >/dev/null
+"$wine" "$wcli" image "$(winpath "$work/linux.set")" "$(winpath "$work/windows.img")" >/dev/null 2>&1
+if cmp -s "$work/linux.img" "$work/windows.img"; then pass "device image identical"; else fail "image: the device images differ"; fi
+
+# Wine rewrites its dosdevices links from this key when the server starts.
+start_sim com1 --save "$work/device.bin" || exit 1
+start_sim com2 --silent || exit 1
+start_sim com12 || exit 1
+start_sim native --save "$work/native.bin" || exit 1
+start_sim nativesilent --silent || exit 1
+for port in 1 2 12; do
+  "$wine" reg add 'HKLM\Software\Wine\Ports' /v "COM$port" /t REG_SZ /d "$work/com$port" /f >/dev/null 2>&1
+done
+"$wineserver" -k >/dev/null 2>&1
+"$wineserver" -w
+"$wineserver" -p >/dev/null 2>&1
+"$wine" cmd.exe /c exit >/dev/null 2>&1
+
+run_win() { # NAME ARGS...: the Windows CLI, its stdout, stderr and status kept under NAME
+  local name=$1
+  shift
+  "$wine" "$wcli" "$@" >"$work/$name.out" 2>"$work/$name.err"
+  echo $? >"$work/$name.rc"
+}
+run_linux() {
+  local name=$1
+  shift
+  "$cli" "$@" >"$work/$name.out" 2>"$work/$name.err"
+  echo $? >"$work/$name.rc"
+}
+
+set_w=$(winpath "$work/linux.set")
+# Each run reads its own copy: the file routines share nothing, so two runs
+# reading one file at the same moment would refuse each other.
+cp "$work/linux.set" "$work/silent.set"
+silent_w=$(winpath "$work/silent.set")
+started=$(date +%s)
+( run_win program program "$set_w" --port COM1 && run_win compare compare "$set_w" --port COM1 ) & a=$!
+( run_linux lprogram program "$work/linux.set" --port "$work/native" &&
+  run_linux lcompare compare "$work/linux.set" --port "$work/native" ) & b=$!
+( run_win silent program "$silent_w" --port COM2; run_linux lsilent program "$work/linux.set" --port "$work/nativesilent" ) & c=$!
+( TW_TEST_COM=12 "$wine" "$win_bin/test_win_serial.exe" >"$work/serial.out" 2>&1; echo $? >"$work/serial.rc" ) & d=$!
+wait $a $b $c $d
+echo "windows-e2e: the runs took $(($(date +%s) - started)) s"
+
+check_run() { # NAME LINUX_NAME STATUS WHAT
+  local rc
+  rc=$(cat "$work/$1.rc" 2>/dev/null || echo none)
+  if [ "$rc" != "$3" ]; then
+    fail "$4: exit $rc, not $3"; sed 's/^/    /' "$work/$1.out" "$work/$1.err"
+  elif ! diff <(nocr "$work/$1.out") "$work/$2.out" >"$work/$1.diff" ||
+       ! diff <(nocr "$work/$1.err") "$work/$2.err" >>"$work/$1.diff"; then
+    fail "$4: the log differs from Linux"; sed 's/^/    /' "$work/$1.diff"
+  else
+    pass "$4: exit $3, the same $(cat "$work/$1.out" "$work/$1.err" | wc -l) log lines as on Linux"
+  fi
+}
+check_run program lprogram 0 "program"
+check_run compare lcompare 0 "compare"
+check_run silent lsilent 1 "silent device"
+if grep -qx 'Brak odpowiedzi od urządzenia!' <(nocr "$work/silent.out"); then
+  pass "silent device: no-reply line logged"
+else
+  fail "silent device: no no-reply line"
+fi
+
+# The simulator saves its memory when it is stopped.
+kill "$sim_com1"
+wait "$sim_com1" 2>/dev/null
+if cmp -s "$work/device.bin" "$work/linux.img"; then
+  pass "device memory equals the image"
+else
+  fail "the device's memory differs from the image"
+fi
+
+if [ "$(cat "$work/serial.rc" 2>/dev/null)" = 0 ] && ! grep -q SKIPPED "$work/serial.out"; then
+  pass "serial port tests on COM12 ($(grep -c '^\[       OK' "$work/serial.out") cases)"
+else
+  fail "serial port tests on COM12"; grep -E 'Failure|FAILED|SKIPPED|Expected|Which is|Actual' "$work/serial.out" | sed 's/^/    /'
+fi
+
+[ $failures = 0 ] && echo "windows-e2e: all passed" || echo "windows-e2e: $failures failed"
+[ $failures = 0 ]
