@@ -2,12 +2,14 @@
 // time and resident memory, read from /proc.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <dirent.h>
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 inline int ThreadCount()
@@ -19,6 +21,15 @@ inline int ThreadCount()
         closedir(Dir);
     }
     return Count;
+}
+
+// A thread started and joined first, so that helpers a runtime starts with
+// the first thread (ThreadSanitizer's) count in the baseline, not as leftovers.
+inline int SettledThreadCount()
+{
+    std::thread([] {}).join();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    return ThreadCount();
 }
 
 // CPU seconds (user + system) of every thread of this process but the calling one.

@@ -101,7 +101,7 @@ TEST(SoakTest, RunsInARowStayFlat)
     const int WarmUp = std::min(5, Runs);
     long RssWarm = 0, RssMost = 0;
     int ThreadsWarm = 0, ThreadsMost = 0;
-    const int ThreadsStart = ThreadCount();
+    const int ThreadsStart = SettledThreadCount();
     const long RssStart = ResidentKb();
     std::map<std::string, int> Seen;
     int FullDone = 0;

@@ -61,7 +61,7 @@ TEST_P(UnplugTest, RunEndsCleanly)
     TSimProcess Sim(Folder.Path + "Sys/COM1", Options);
     ASSERT_TRUE(Sim.Ready);
 
-    const int ThreadsBefore = ThreadCount();
+    const int ThreadsBefore = SettledThreadCount();
     TRecordingFrontEnd FrontEnd;
     FrontEnd.Port = 1;
     const auto Start = std::chrono::steady_clock::now();
