@@ -4,6 +4,7 @@
 #include "UFormStyle.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDebug>
@@ -31,7 +32,12 @@ public:
 
     void Build()
     {
-        Client->setFont(QFont(QStringLiteral("Arial"), 8));
+        const QFont Font(QStringLiteral("Arial"), 8);
+        // Controls that inherit the application's font share it; resolving
+        // a font of the window's own in every one of them doubles start-up.
+        if (QApplication::font() != Font)
+            QApplication::setFont(Font);
+        Client->setFont(Font);
         Client->setFixedSize(ClientWidth, ClientHeight);
         QRect Previous;
         for (const TNode &Node : FormDeclaration())
