@@ -188,7 +188,7 @@ void TSerialCommThread::Execute()
         return;
     }
     // With the empty mask there is nothing to wait for; a wait that ends at
-    // once is not started again, or the loop would spin on it.
+    // once or with no event is not started again, or the loop would spin on it.
     WaitCommEvent(P.Port, &P.EventMask, &P.CommOverlapped);
     Running = true;
     SetState(Reading);
@@ -208,7 +208,12 @@ void TSerialCommThread::Execute()
         } else if (P.WaitResult == WAIT_OBJECT_0 + WaitWrite) {
             ResetEvent(P.WaitHandles[WaitWrite]);
         } else if (P.WaitResult == WAIT_OBJECT_0 + WaitComm) {
-            if (WaitCommEvent(P.Port, &P.EventMask, &P.CommOverlapped) || GetLastError() != ERROR_IO_PENDING)
+            // Wine ends a wait on the empty mask every few milliseconds with
+            // no event in it; such a wait is not started again.
+            DWORD Unused = 0;
+            const bool Ok = GetOverlappedResult(P.Port, &P.CommOverlapped, &Unused, FALSE);
+            if (!Ok || P.EventMask == 0 || WaitCommEvent(P.Port, &P.EventMask, &P.CommOverlapped) ||
+                GetLastError() != ERROR_IO_PENDING)
                 ResetEvent(P.WaitHandles[WaitComm]);
         } else if (P.WaitResult == WAIT_OBJECT_0 + WaitStop) {
             break;
