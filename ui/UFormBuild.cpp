@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDebug>
+#include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,6 +23,48 @@
 
 #include <algorithm>
 #include <map>
+#include <utility>
+
+namespace {
+
+// QGroupBox prepares its whole style option for every event it gets, though
+// it uses it only for hovering, keys and shortcuts; a group box gets several
+// events for each of its controls and for being built and shown.
+class TGroupBox : public QGroupBox {
+public:
+    using QGroupBox::QGroupBox;
+
+protected:
+    bool event(QEvent *Event) override
+    {
+        switch (Event->type()) {
+        case QEvent::ChildAdded:
+        case QEvent::ChildPolished:
+        case QEvent::ChildRemoved:
+        case QEvent::Polish:
+        case QEvent::PolishRequest:
+        case QEvent::Move:
+        case QEvent::Resize:
+        case QEvent::Show:
+        case QEvent::ShowToParent:
+        case QEvent::Hide:
+        case QEvent::HideToParent:
+        case QEvent::StyleChange:
+        case QEvent::FontChange:
+        case QEvent::PaletteChange:
+        case QEvent::EnabledChange:
+        case QEvent::ParentChange:
+        case QEvent::ParentAboutToChange:
+        case QEvent::ZOrderChange:
+        case QEvent::LayoutRequest:
+        case QEvent::UpdateRequest:
+        case QEvent::Paint: return QWidget::event(Event);
+        default: return QGroupBox::event(Event);
+        }
+    }
+};
+
+} // namespace
 
 class TFormBuilder {
 public:
@@ -49,6 +92,7 @@ private:
     QWidget *Client;
     const std::unordered_map<std::string, THandler> &Handlers;
     std::map<TNodeKind, int> Counters;
+    std::map<std::pair<TNodeKind, std::string>, QSize> Hints;
 
     void Register(QObject *Object, const TNode &Node)
     {
@@ -77,15 +121,37 @@ private:
 
     // Places a control by the rules of TNode: flow after the previous
     // sibling, width from the caption, short controls centred in the row.
-    static void Place(QWidget *Widget, const TNode &Node, QRect &Previous)
+    void Place(QWidget *Widget, const TNode &Node, QRect &Previous)
     {
-        const QSize Hint = Widget->sizeHint();
+        QSize Hint;
+        if (Node.W <= 0 || Node.H <= 0)
+            Hint = SizeHint(Widget, Node);
         const int W = Node.W > 0 ? Node.W : Hint.width();
         const int H = Node.H > 0 ? Node.H : Hint.height();
         const int X = Node.X >= 0 ? Node.X : Previous.right() + 1 - Node.X;
         const int Y = Node.H > 0 ? Node.Y : Node.Y + std::max(0, (RowHeight - H) / 2);
         Widget->setGeometry(X, Y, W, H);
         Previous = Widget->geometry();
+    }
+
+    // Controls of one kind and caption share font and style, so their size
+    // hints agree; the same captions recur hundreds of times and measuring
+    // each one again was a large part of the start-up.
+    QSize SizeHint(QWidget *Widget, const TNode &Node)
+    {
+        switch (Node.Kind) {
+        case TNodeKind::Label:
+        case TNodeKind::CheckBox:
+        case TNodeKind::RadioButton:
+        case TNodeKind::Edit:
+        case TNodeKind::SpinEdit:
+        case TNodeKind::Button: break;
+        default: return Widget->sizeHint();
+        }
+        const auto [At, Fresh] = Hints.try_emplace({Node.Kind, Node.Caption});
+        if (Fresh)
+            At->second = Widget->sizeHint();
+        return At->second;
     }
 
     void Add(const TNode &Node, QWidget *Parent, QRect &Previous)
@@ -108,20 +174,24 @@ private:
             Place(Tabs, Node, Previous);
             for (const TNode &PageNode : Node.Children) {
                 auto *Page = new QWidget;
-                Tabs->addTab(Page, Text(PageNode.Caption));
+                // Each insertion lays out every tab there is; with no texts
+                // yet that costs little, and the texts set later lay out nothing
+                // until the tab row is shown.
+                Tabs->addTab(Page, QString());
                 Register(Page, PageNode);
                 QRect Inner;
                 for (const TNode &Child : PageNode.Children)
                     Add(Child, Page, Inner);
             }
-            Tabs->setCurrentIndex(0);
+            for (int At = 0; At < int(Node.Children.size()); ++At)
+                Tabs->setTabText(At, Text(Node.Children[At].Caption));
             return;
         }
         case TNodeKind::TabSheet:
             Q_ASSERT_X(false, "TForm", "a page outside a tab set");
             return;
         case TNodeKind::GroupBox: {
-            auto *Group = new QGroupBox(Text(Node.Caption), Parent);
+            auto *Group = new TGroupBox(Text(Node.Caption), Parent);
             Group->setStyle(GroupBoxStyle());
             Register(Group, Node);
             Place(Group, Node, Previous);
@@ -136,7 +206,8 @@ private:
         case TNodeKind::Edit: {
             auto *Edit = new QLineEdit(Parent);
             Edit->setMaxLength(Node.MaxLength);
-            Edit->setText(Text(Node.Caption));
+            if (!Node.Caption.empty())
+                Edit->setText(Text(Node.Caption));
             Bind(Node, [Edit](const THandler &H) { QObject::connect(Edit, &QLineEdit::textChanged, Edit, [H] { H(); }); });
             Widget = Edit;
             break;
