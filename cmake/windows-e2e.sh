@@ -60,10 +60,12 @@ if cmp -s "$work/linux.img" "$work/windows.img"; then pass "device image identic
 # Wine rewrites its dosdevices links from this key when the server starts.
 start_sim com1 --save "$work/device.bin" || exit 1
 start_sim com2 --silent || exit 1
+start_sim com3 --hang-up-after 3 || exit 1
 start_sim com12 || exit 1
 start_sim native --save "$work/native.bin" || exit 1
 start_sim nativesilent --silent || exit 1
-for port in 1 2 12; do
+start_sim nativehangup --hang-up-after 3 || exit 1
+for port in 1 2 3 12; do
   "$wine" reg add 'HKLM\Software\Wine\Ports' /v "COM$port" /t REG_SZ /d "$work/com$port" /f >/dev/null 2>&1
 done
 "$wineserver" -k >/dev/null 2>&1
@@ -74,13 +76,13 @@ done
 run_win() { # NAME ARGS...: the Windows CLI, its stdout, stderr and status kept under NAME
   local name=$1
   shift
-  "$wine" "$wcli" "$@" >"$work/$name.out" 2>"$work/$name.err"
+  timeout 300 "$wine" "$wcli" "$@" >"$work/$name.out" 2>"$work/$name.err"
   echo $? >"$work/$name.rc"
 }
 run_linux() {
   local name=$1
   shift
-  "$cli" "$@" >"$work/$name.out" 2>"$work/$name.err"
+  timeout 300 "$cli" "$@" >"$work/$name.out" 2>"$work/$name.err"
   echo $? >"$work/$name.rc"
 }
 
@@ -88,14 +90,18 @@ set_w=$(winpath "$work/linux.set")
 # Each run reads its own copy: the file routines share nothing, so two runs
 # reading one file at the same moment would refuse each other.
 cp "$work/linux.set" "$work/silent.set"
+cp "$work/linux.set" "$work/hangup.set"
 silent_w=$(winpath "$work/silent.set")
+hangup_w=$(winpath "$work/hangup.set")
 started=$(date +%s)
 ( run_win program program "$set_w" --port COM1 && run_win compare compare "$set_w" --port COM1 ) & a=$!
 ( run_linux lprogram program "$work/linux.set" --port "$work/native" &&
   run_linux lcompare compare "$work/linux.set" --port "$work/native" ) & b=$!
 ( run_win silent program "$silent_w" --port COM2; run_linux lsilent program "$work/linux.set" --port "$work/nativesilent" ) & c=$!
-( TW_TEST_COM=12 "$wine" "$win_bin/test_win_serial.exe" >"$work/serial.out" 2>&1; echo $? >"$work/serial.rc" ) & d=$!
-wait $a $b $c $d
+( TW_TEST_COM=12 timeout 300 "$wine" "$win_bin/test_win_serial.exe" >"$work/serial.out" 2>&1; echo $? >"$work/serial.rc" ) & d=$!
+# A device unplugged part-way: the run must end, not hang or spin.
+( run_win hangup program "$hangup_w" --port COM3; run_linux lhangup program "$work/hangup.set" --port "$work/nativehangup" ) & e=$!
+wait $a $b $c $d $e
 echo "windows-e2e: the runs took $(($(date +%s) - started)) s"
 
 check_run() { # NAME LINUX_NAME STATUS WHAT
@@ -113,6 +119,7 @@ check_run() { # NAME LINUX_NAME STATUS WHAT
 check_run program lprogram 0 "program"
 check_run compare lcompare 0 "compare"
 check_run silent lsilent 1 "silent device"
+check_run hangup lhangup 1 "device hung up"
 if grep -qx 'Brak odpowiedzi od urządzenia!' <(nocr "$work/silent.out"); then
   pass "silent device: no-reply line logged"
 else

@@ -11,6 +11,7 @@ static_assert(offsetof(DCB, wReserved) == 12, "the flag word is the DWORD at off
 namespace {
 
 constexpr size_t DcbFlagsOffset = 8;
+constexpr ULONGLONG AbandonTimeoutMs = 1000;
 
 // ReadFile or WaitCommEvent either started (pending or done at once) or failed outright.
 bool Started(BOOL Result)
@@ -24,26 +25,37 @@ bool StartRead(TSerialPortImpl &P)
     return Started(ReadFile(P.Port, &P.ReadByte, 1, &P.BytesRead, &P.ReadOverlapped));
 }
 
-// Cancels an operation still in progress and waits until the system lets go
-// of its OVERLAPPED and buffer.
-void Abandon(HANDLE Port, OVERLAPPED &Op)
+bool Settled(OVERLAPPED &Op, ULONGLONG Deadline)
+{
+    while (!HasOverlappedIoCompleted(&Op)) {
+        if (GetTickCount64() >= Deadline)
+            return false;
+        Sleep(1);
+    }
+    return true;
+}
+
+// Cancels an operation still in progress and waits, for a bounded time,
+// until the system lets go of its OVERLAPPED and buffer. Wine cannot cancel
+// a write to a hung-up line: such a port is marked stuck.
+bool Abandon(TSerialPortImpl &P, OVERLAPPED &Op)
 {
     if (HasOverlappedIoCompleted(&Op))
-        return;
-    CancelIoEx(Port, &Op);
-    DWORD Count = 0;
-    GetOverlappedResult(Port, &Op, &Count, TRUE);
+        return true;
+    CancelIoEx(P.Port, &Op);
+    if (Settled(Op, GetTickCount64() + AbandonTimeoutMs))
+        return true;
+    P.Stuck = true;
+    return false;
 }
 
 // A write still being sent when the next is asked for (the run's pacing
 // prevents it) is given the time its bytes may take, then cancelled, so
 // that its OVERLAPPED is never reused while in flight.
-void FinishPreviousWrite(TSerialPortImpl &P, int32_t TimeoutPerByteMs)
+bool FinishPreviousWrite(TSerialPortImpl &P, int32_t TimeoutPerByteMs)
 {
     const ULONGLONG Deadline = GetTickCount64() + static_cast<ULONGLONG>(TimeoutPerByteMs) * FrameBufferSize + 100;
-    while (!HasOverlappedIoCompleted(&P.WriteOverlapped) && GetTickCount64() < Deadline)
-        Sleep(1);
-    Abandon(P.Port, P.WriteOverlapped);
+    return !P.Stuck && (Settled(P.WriteOverlapped, Deadline) || Abandon(P, P.WriteOverlapped));
 }
 
 } // namespace
@@ -131,9 +143,9 @@ void ClosePortHandle(TPortHandle Handle)
     if (Handle == nullptr || Handle->Port == INVALID_HANDLE_VALUE)
         return;
     PurgeComm(Handle->Port, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
-    Abandon(Handle->Port, Handle->ReadOverlapped);
-    Abandon(Handle->Port, Handle->WriteOverlapped);
-    Abandon(Handle->Port, Handle->CommOverlapped);
+    Abandon(*Handle, Handle->ReadOverlapped);
+    Abandon(*Handle, Handle->WriteOverlapped);
+    Abandon(*Handle, Handle->CommOverlapped);
     CloseHandle(Handle->Port);
     Handle->Port = INVALID_HANDLE_VALUE;
 }
@@ -143,6 +155,10 @@ void FreePortHandle(TPortHandle Handle)
     if (Handle == nullptr)
         return;
     ClosePortHandle(Handle);
+    // An operation the system never gave back may still complete into the
+    // structure and set its event: both are left to it.
+    if (Handle->Stuck)
+        return;
     for (HANDLE Event : Handle->WaitHandles)
         if (Event != nullptr)
             CloseHandle(Event);
@@ -156,10 +172,12 @@ void StopReceiveThread(TPortHandle Handle)
 
 // Starts the write and returns at once; the write time-outs of the port
 // bound its transmission, and its completion only resets the write-done event.
+// Refused only while an earlier write cannot be got rid of.
 bool WritePort(TPortHandle Handle, const uint8_t *Data, int32_t Count, int32_t TimeoutPerByteMs)
 {
     TSerialPortImpl &P = *Handle;
-    FinishPreviousWrite(P, TimeoutPerByteMs);
+    if (!FinishPreviousWrite(P, TimeoutPerByteMs))
+        return false;
     std::memset(&P.WriteOverlapped, 0, sizeof P.WriteOverlapped);
     P.WriteOverlapped.hEvent = P.WaitHandles[WaitWrite];
     P.BytesWritten = 0;

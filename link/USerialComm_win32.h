@@ -27,6 +27,9 @@ struct TSerialPortImpl {
     // thread's stack, since the system may still complete a read into it
     // while the thread is leaving.
     uint8_t ReadByte = 0;
+    // An overlapped operation could not be cancelled: the structure and
+    // its events outlive the port.
+    bool Stuck = false;
 };
 
 // The Win32 thread priority of a Priority code -3..3.
