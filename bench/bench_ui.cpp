@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFont>
 #include <QProcess>
 #include <QTabWidget>
 #include <QTimer>
@@ -26,6 +27,8 @@ namespace {
 int ChildMain(int argc, char *argv[], bool Bare)
 {
     QApplication App(argc, argv);
+    // Both windows draw their texts in the window's font, so both load it.
+    QApplication::setFont(QFont(QStringLiteral("Arial"), 8));
     std::unique_ptr<QWidget> Window;
     if (Bare) {
         auto *Tabs = new QTabWidget;
