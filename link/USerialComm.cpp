@@ -69,12 +69,7 @@ bool TSerialComm::Open()
     StopReceiveThread(Handle);
     Worker.join();
     ClosePortHandle(Handle);
-    FreePortHandle(Handle);
-    delete Thread;
-    Thread = nullptr;
-    Handle = nullptr;
-    std::free(WriteBuffer);
-    WriteBuffer = nullptr;
+    ReleaseOpening();
     return false;
 }
 
@@ -85,13 +80,19 @@ bool TSerialComm::Close()
     StopReceiveThread(Handle);
     if (Worker.joinable())
         Worker.join();
+    ReleaseOpening();
+    return true;
+}
+
+// What one opening holds once its receive thread has ended.
+void TSerialComm::ReleaseOpening()
+{
     FreePortHandle(Handle);
     delete Thread;
     Thread = nullptr;
     Handle = nullptr;
     std::free(WriteBuffer);
     WriteBuffer = nullptr;
-    return true;
 }
 
 bool TSerialComm::Write(const uint8_t *Data, int32_t Count)

@@ -73,6 +73,7 @@ public:
 
 private:
     void OpenDevice(bool UseDevicePath); // backend
+    void ReleaseOpening();
     std::thread Worker;
 };
 

@@ -31,7 +31,7 @@ const std::vector<TShot> Shots = {
     {"tab-08-ring", {{"PageControl1", 7}}},
     {"tab-09-sms", {{"PageControl1", 8}}},
     {"tab-10-gps", {{"PageControl1", 9}}},
-    {"tab-11-spec", {{"PageControl1", 10}}},
+    {"tab-11-specjalne", {{"PageControl1", 10}}},
     {"tab-12-prog", {{"PageControl1", 11}}},
     {"wej-input8-user3-function2", {{"PageControl1", 3}, {"PageControl3", 7}, {"PageControl32", 2}, {"PageControl35", 1}}},
     {"wyj-output2", {{"PageControl1", 4}, {"PageControl36", 1}}},
