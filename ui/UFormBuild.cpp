@@ -191,7 +191,9 @@ private:
         case TNodeKind::Button: break;
         default: return Widget->sizeHint();
         }
-        const auto [At, Fresh] = Hints.try_emplace({Node.Kind, Node.Caption});
+        // An edit's hint does not depend on its text.
+        const bool Captioned = Node.Kind != TNodeKind::Edit && Node.Kind != TNodeKind::SpinEdit;
+        const auto [At, Fresh] = Hints.try_emplace({Node.Kind, Captioned ? Node.Caption : std::string()});
         if (Fresh)
             At->second = Widget->sizeHint();
         return At->second;
