@@ -69,8 +69,8 @@ protected:
 };
 
 // Qt 6.4 builds a full accessible interface for every control whose text is
-// set, even with accessibility off; until it is switched on, controls get a
-// placeholder, dropped then so that real interfaces are made on demand.
+// set, even with accessibility off; while the window is built such controls
+// get a placeholder, dropped afterwards so that real ones are made on demand.
 class TPlaceholderAccessible : public QAccessibleObject {
 public:
     using QAccessibleObject::QAccessibleObject;
@@ -83,46 +83,14 @@ public:
     QAccessible::State state() const override { return {}; }
 };
 
-std::vector<QPointer<QObject>> Placeholders;
+std::vector<QPointer<QObject>> *Placeholders = nullptr;
 
 QAccessibleInterface *PlaceholderFactory(const QString &, QObject *Object)
 {
-    if (!Object || !Object->isWidgetType() || QAccessible::isActive())
+    if (!Placeholders || !Object || !Object->isWidgetType())
         return nullptr;
-    // Windows come and go; forget the controls gone since the last sweep.
-    static std::size_t Sweep = 4096;
-    if (Placeholders.size() >= Sweep) {
-        std::erase_if(Placeholders, [](const QPointer<QObject> &Made) { return Made.isNull(); });
-        Sweep = std::max<std::size_t>(4096, 2 * Placeholders.size());
-    }
-    Placeholders.emplace_back(Object);
+    Placeholders->emplace_back(Object);
     return new TPlaceholderAccessible(Object);
-}
-
-class TPlaceholderDropper : public QAccessible::ActivationObserver {
-public:
-    void accessibilityActiveChanged(bool Active) override
-    {
-        if (!Active)
-            return;
-        std::vector<QPointer<QObject>> Made;
-        Made.swap(Placeholders);
-        for (const QPointer<QObject> &Object : Made)
-            if (Object)
-                QAccessible::deleteAccessibleInterface(
-                    QAccessible::uniqueId(QAccessible::queryAccessibleInterface(Object)));
-    }
-};
-
-void InstallPlaceholders()
-{
-    static bool Installed = false;
-    if (Installed)
-        return;
-    Installed = true;
-    // Never deleted: Qt keeps the observer to the end of the process.
-    QAccessible::installActivationObserver(new TPlaceholderDropper);
-    QAccessible::installFactory(PlaceholderFactory);
 }
 
 } // namespace
@@ -143,10 +111,23 @@ public:
             QApplication::setFont(Font);
         Client->setFont(Font);
         Client->setFixedSize(ClientWidth, ClientHeight);
-        InstallPlaceholders();
+        std::vector<QPointer<QObject>> Made;
+        const bool Placeholding = !QAccessible::isActive();
+        if (Placeholding) {
+            Placeholders = &Made;
+            QAccessible::installFactory(PlaceholderFactory);
+        }
         QRect Previous;
         for (const TNode &Node : FormDeclaration())
             Add(Node, Client, Previous);
+        if (Placeholding) {
+            QAccessible::removeFactory(PlaceholderFactory);
+            Placeholders = nullptr;
+            for (const QPointer<QObject> &Object : Made)
+                if (Object)
+                    QAccessible::deleteAccessibleInterface(
+                        QAccessible::uniqueId(QAccessible::queryAccessibleInterface(Object)));
+        }
     }
 
 private:
