@@ -4,8 +4,6 @@
 #include "UFormStyle.h"
 
 #include <QAbstractButton>
-#include <QAccessible>
-#include <QAccessibleObject>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,7 +13,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -27,7 +24,6 @@
 #include <algorithm>
 #include <map>
 #include <utility>
-#include <vector>
 
 namespace {
 
@@ -68,31 +64,6 @@ protected:
     }
 };
 
-// Qt 6.4 builds a full accessible interface for every control whose text is
-// set, even with accessibility off; while the window is built such controls
-// get a placeholder, dropped afterwards so that real ones are made on demand.
-class TPlaceholderAccessible : public QAccessibleObject {
-public:
-    using QAccessibleObject::QAccessibleObject;
-    QAccessibleInterface *parent() const override { return nullptr; }
-    QAccessibleInterface *child(int) const override { return nullptr; }
-    int childCount() const override { return 0; }
-    int indexOfChild(const QAccessibleInterface *) const override { return -1; }
-    QString text(QAccessible::Text) const override { return {}; }
-    QAccessible::Role role() const override { return QAccessible::NoRole; }
-    QAccessible::State state() const override { return {}; }
-};
-
-std::vector<QPointer<QObject>> *Placeholders = nullptr;
-
-QAccessibleInterface *PlaceholderFactory(const QString &, QObject *Object)
-{
-    if (!Placeholders || !Object || !Object->isWidgetType())
-        return nullptr;
-    Placeholders->emplace_back(Object);
-    return new TPlaceholderAccessible(Object);
-}
-
 } // namespace
 
 class TFormBuilder {
@@ -111,23 +82,9 @@ public:
             QApplication::setFont(Font);
         Client->setFont(Font);
         Client->setFixedSize(ClientWidth, ClientHeight);
-        std::vector<QPointer<QObject>> Made;
-        const bool Placeholding = !QAccessible::isActive();
-        if (Placeholding) {
-            Placeholders = &Made;
-            QAccessible::installFactory(PlaceholderFactory);
-        }
         QRect Previous;
         for (const TNode &Node : FormDeclaration())
             Add(Node, Client, Previous);
-        if (Placeholding) {
-            QAccessible::removeFactory(PlaceholderFactory);
-            Placeholders = nullptr;
-            for (const QPointer<QObject> &Object : Made)
-                if (Object)
-                    QAccessible::deleteAccessibleInterface(
-                        QAccessible::uniqueId(QAccessible::queryAccessibleInterface(Object)));
-        }
     }
 
 private:
