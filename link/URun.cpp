@@ -80,13 +80,7 @@ void TMainTask::Execute()
     TSerialComm Comm;
     Comm.Port = Port;
     Comm.DevicePath = DevicePath;
-    Comm.BaudRate = 115200;
-    Comm.ByteSize = 8;
-    Comm.Parity = 0;
-    Comm.StopBits = 0;
-    Comm.Flags = 1;
-    Comm.Priority = 1;
-    Comm.BufferSize = 256;
+    SetRunLineSettings(Comm);
     Comm.OnByte = ReceiveByte;
     FramePort = &Comm;
 

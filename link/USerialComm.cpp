@@ -102,3 +102,14 @@ bool TSerialComm::Write(const uint8_t *Data, int32_t Count)
     std::memcpy(WriteBuffer, Data, static_cast<size_t>(Count));
     return WritePort(Handle, WriteBuffer, Count, WriteTimeoutPerByte(BaudRate));
 }
+
+void SetRunLineSettings(TSerialComm &Comm)
+{
+    Comm.BaudRate = 115200;
+    Comm.ByteSize = 8;
+    Comm.Parity = 0;
+    Comm.StopBits = 0;
+    Comm.Flags = 1;
+    Comm.Priority = 1;
+    Comm.BufferSize = 256;
+}

@@ -77,6 +77,10 @@ private:
     std::thread Worker;
 };
 
+// The line of a run: 115200 baud, 8 data bits, no parity, one stop bit,
+// only fBinary set, the receive thread above normal, a 256-byte write buffer.
+void SetRunLineSettings(TSerialComm &Comm);
+
 // Per-byte write time-out: a ten-bit character in whole milliseconds, plus one.
 int32_t WriteTimeoutPerByte(int32_t BaudRate);
 

@@ -74,13 +74,9 @@ struct TPty {
 
 void Configure(TSerialComm &Comm, const std::string &Path)
 {
+    SetRunLineSettings(Comm);
     Comm.Port = 1;
     Comm.DevicePath = Path;
-    Comm.BaudRate = 115200;
-    Comm.ByteSize = 8;
-    Comm.Flags = 1;
-    Comm.Priority = 1;
-    Comm.BufferSize = 256;
     Comm.OnByte = Collect;
 }
 

@@ -56,14 +56,9 @@ std::vector<uint8_t> Framed(std::vector<uint8_t> Content)
 
 void SetUpComm(TSerialComm &Comm, int32_t Port, int32_t BaudRate = 115200)
 {
+    SetRunLineSettings(Comm);
     Comm.Port = Port;
     Comm.BaudRate = BaudRate;
-    Comm.ByteSize = 8;
-    Comm.Parity = 0;
-    Comm.StopBits = 0;
-    Comm.Flags = 1;
-    Comm.Priority = 1;
-    Comm.BufferSize = 256;
     Comm.OnByte = CollectByte;
 }
 
