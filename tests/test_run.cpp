@@ -95,16 +95,7 @@ const TRunRow Rows[] = {
      Upto(64), {}, 2.4, 4, true},
 };
 
-class RunTest : public ::testing::TestWithParam<TRunRow> {
-protected:
-    void SetUp() override
-    {
-        SetDefaultSettings();
-        ProgramDir.Assign(Folder.Path);
-        RunInProgress = false;
-    }
-    TProgramFolder Folder;
-};
+class RunTest : public TRunRowTest<TRunRow> {};
 
 TEST_P(RunTest, LogProgressAndEnd)
 {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "UDecls.h"
+#include "UProcs.h"
 #include "URun.h"
 #include "UFrames.h"
 
@@ -266,3 +267,17 @@ inline std::vector<int32_t> PassProgress()
         Out.push_back(Bytes);
     return Out;
 }
+
+// A table of run rows, each starting from a new default set in a program
+// folder of its own.
+template <typename TRow>
+class TRunRowTest : public ::testing::TestWithParam<TRow> {
+protected:
+    void SetUp() override
+    {
+        SetDefaultSettings();
+        ProgramDir.Assign(Folder.Path);
+        RunInProgress = false;
+    }
+    TProgramFolder Folder;
+};

@@ -38,16 +38,7 @@ const TUnplugRow Rows[] = {
      {Version, LineVerifying, LineReset, "", LineCompareDone}, 40},
 };
 
-class UnplugTest : public ::testing::TestWithParam<TUnplugRow> {
-protected:
-    void SetUp() override
-    {
-        SetDefaultSettings();
-        ProgramDir.Assign(Folder.Path);
-        RunInProgress = false;
-    }
-    TProgramFolder Folder;
-};
+class UnplugTest : public TRunRowTest<TUnplugRow> {};
 
 TEST_P(UnplugTest, RunEndsCleanly)
 {
