@@ -1,5 +1,6 @@
-// The window's speed: start-up against a bare Qt window with one tab, and
-// one SettingsToForm / FormToSettings. Run from <build>/bin; offscreen.
+// The window's speed: start-up against a bare Qt window with one tab, the
+// first show of a page, and one SettingsToForm / FormToSettings with every
+// page made. Run from <build>/bin; offscreen.
 //   bench_ui                       all of it
 //   bench_ui --child window|bare   one start, used by the start-up figures
 #include "UDecls.h"
@@ -72,14 +73,35 @@ double MedianStartMs(const QString &Program, const char *Kind, int Runs)
     return Times[Times.size() / 2];
 }
 
+// Every page made, as after a user has visited every tab: the binding's
+// slowest case, since controls not made yet are plain values.
 TFMain *BenchWindow()
 {
     static TFMain *Window = [] {
         auto *W = new TFMain();
+        W->Form().Components();
         return W;
     }();
     return Window;
 }
+
+// First show of a page: its controls are made and take the values the
+// binding gave them. WEJ is the largest page, PLIKI is made at start-up.
+void BM_FirstShowOfPage(benchmark::State &State)
+{
+    const int Page = static_cast<int>(State.range(0));
+    for (auto _ : State) {
+        State.PauseTiming();
+        auto Window = std::make_unique<TFMain>();
+        auto *Tabs = Window->Form().Control<QTabWidget>("PageControl1");
+        State.ResumeTiming();
+        Tabs->setCurrentIndex(Page);
+        State.PauseTiming();
+        Window.reset();
+        State.ResumeTiming();
+    }
+}
+BENCHMARK(BM_FirstShowOfPage)->Arg(3)->Arg(11)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
 void BM_SettingsToForm(benchmark::State &State)
 {

@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -67,18 +68,25 @@ void SetButtonChecked(QAbstractButton *Button, bool Checked);
 
 using THandler = std::function<void()>;
 
+struct TFormData;
+
 class TForm {
 public:
     // Builds the declared tree into Client, the window's 503 x 508 client
     // area (the status bar included), and gives Client its fixed size and
     // font. Every handler that the declaration names ("Button1Click",
     // "Edit3Change", "Timer1Timer", ...) must be in Handlers.
+    //
+    // The controls on the pages of the client area's tab set are made when
+    // their page is first shown or one of them is first looked up; until then
+    // the state accessors below keep what each control would hold.
     TForm(QWidget *Client, const std::unordered_map<std::string, THandler> &Handlers);
     ~TForm();
     TForm(const TForm &) = delete;
     TForm &operator=(const TForm &) = delete;
 
-    // Exact, case-sensitive lookup in an index built once; nullptr when absent.
+    // Exact, case-sensitive lookup in an index built once; nullptr when
+    // absent. A control that is not made yet is made with its page.
     QObject *FindControl(std::string_view Name) const;
 
     template <typename T>
@@ -87,17 +95,33 @@ public:
         return qobject_cast<T *>(FindControl(Name));
     }
 
-    // Every named component in order of creation.
-    const std::vector<QObject *> &Components() const { return Ordered; }
+    // Every named component in declaration order; makes every page.
+    const std::vector<QObject *> &Components() const;
+    // Whether the component exists yet.
+    bool Made(std::string_view Name) const;
+
+    // The state of a control by name, made or not; a name of another kind
+    // is a bug and ends the program. SetChecked can also clear the selected
+    // option of a radio group (see SetButtonChecked). A change of an edit's
+    // text runs its change handler either way.
+    QString EditText(std::string_view Name) const;
+    void SetEditText(std::string_view Name, const QString &Text);
+    bool Checked(std::string_view Name) const;
+    void SetChecked(std::string_view Name, bool Checked);
+    int32_t SpinValue(std::string_view Name) const;
+    void SetSpinValue(std::string_view Name, int32_t Value);
+    int ItemIndex(std::string_view Name) const;
+    void SetItemIndex(std::string_view Name, int Index);
+    QString TabCaption(std::string_view Name) const;
+    void SetTabCaption(std::string_view Name, const QString &Caption);
+
+    // Every tab set that exists back to its first page (the others start there).
+    void ShowFirstPages();
 
     // Panel 0 of StatusBar1 (250 pixels wide).
     void SetStatusText(const QString &Text);
     QString StatusText() const;
 
 private:
-    std::vector<QObject *> Ordered;
-    std::unordered_map<std::string, QObject *> Index;
-    QLabel *StatusPanel = nullptr;
-
-    friend class TFormBuilder;
+    std::unique_ptr<TFormData> D;
 };

@@ -1,5 +1,6 @@
 // Builds the declared component tree (UFormDecl*.cpp) into widgets.
 #include "UForm.h"
+#include "UFormData.h"
 #include "UFormDecl.h"
 #include "UFormStyle.h"
 
@@ -64,17 +65,39 @@ protected:
     }
 };
 
+// A page of the client area's tab set: makes its controls just before it is
+// first shown, so that they are shown with it.
+class TPageWidget : public QWidget {
+public:
+    std::function<void()> Make;
+
+    void setVisible(bool Visible) override
+    {
+        if (Visible && Make)
+            std::exchange(Make, nullptr)();
+        QWidget::setVisible(Visible);
+    }
+};
+
 } // namespace
 
 class TFormBuilder {
 public:
-    TFormBuilder(TForm &Form, QWidget *Client, const std::unordered_map<std::string, THandler> &Handlers)
-        : Form(Form), Client(Client), Handlers(Handlers)
-    {
-    }
+    explicit TFormBuilder(TFormData &D) : D(D) {}
 
-    void Build()
+    // Indexes the whole declaration, then makes the client area, its tab
+    // set with empty pages, and the controls of the page that shows.
+    void Build(QWidget *Client, const std::unordered_map<std::string, THandler> &Handlers)
     {
+        D.Client = Client;
+        D.Handlers = Handlers;
+        D.Declaration = FormDeclaration();
+        std::map<TNodeKind, int> Counters;
+        for (const TNode &Node : D.Declaration)
+            IndexNode(Node, -1, -1, -1, Counters);
+        for (int At = 0; At < int(D.Entries.size()); ++At)
+            InitPendingState(D, At);
+
         const QFont Font(QStringLiteral("Arial"), 8);
         // Controls that inherit the application's font share it; resolving
         // a font of the window's own in every one of them doubles start-up.
@@ -83,34 +106,78 @@ public:
         Client->setFont(Font);
         Client->setFixedSize(ClientWidth, ClientHeight);
         QRect Previous;
-        for (const TNode &Node : FormDeclaration())
+        for (const TNode &Node : D.Declaration)
             Add(Node, Client, Previous);
+
+        for (int K = 0; K < int(D.Pages.size()); ++K) {
+            auto *Page = static_cast<TPageWidget *>(D.Entries[D.Pages[K].Entry].Object);
+            Page->Make = [&D = D, K] { MakeDeferredPage(D, K); };
+            if (!Page->isHidden())
+                MakeDeferredPage(D, K);
+        }
+    }
+
+    void MakePage(int K)
+    {
+        const TFormEntry &E = D.Entries[D.Pages[K].Entry];
+        QRect Inner;
+        for (const TNode &Child : E.Node->Children)
+            Add(Child, static_cast<QWidget *>(E.Object), Inner);
     }
 
 private:
-    TForm &Form;
-    QWidget *Client;
-    const std::unordered_map<std::string, THandler> &Handlers;
-    std::map<TNodeKind, int> Counters;
-    std::map<std::pair<TNodeKind, std::string>, QSize> Hints;
+    TFormData &D;
+
+    // Names follow declaration order whatever order the pages are made in.
+    int IndexNode(const TNode &Node, int Parent, int Page, int ChildrenPage, std::map<TNodeKind, int> &Counters)
+    {
+        const int Number = Node.Number != 0 ? Node.Number : ++Counters[Node.Kind];
+        const int At = int(D.Entries.size());
+        TFormEntry &E = D.Entries.emplace_back();
+        E.Name = NodeKindWord(Node.Kind) + std::to_string(Number);
+        E.Node = &Node;
+        E.Page = Page;
+        E.Parent = Parent;
+        if (Node.Kind == TNodeKind::Edit && !Node.Handler.empty()) {
+            const auto Found = D.Handlers.find(Node.Handler);
+            if (Found != D.Handlers.end())
+                E.Handler = Found->second;
+        }
+        const bool Fresh = D.Index.emplace(E.Name, At).second;
+        Q_ASSERT_X(Fresh, "TForm", "two components of one name");
+        (void)Fresh;
+        D.NodeEntry.emplace(&Node, At);
+        if (Node.Kind == TNodeKind::RadioButton)
+            D.RadioGroups[Parent].push_back(At);
+        if (Page >= 0)
+            D.Pages[Page].Members.push_back(At);
+
+        const bool Deferring = Node.Kind == TNodeKind::PageControl && Parent == -1;
+        for (const TNode &Child : Node.Children) {
+            if (Deferring) {
+                const int K = int(D.Pages.size());
+                D.Pages.emplace_back();
+                D.Pages[K].Entry = IndexNode(Child, At, Page, K, Counters);
+            } else {
+                IndexNode(Child, At, ChildrenPage, ChildrenPage, Counters);
+            }
+        }
+        return At;
+    }
 
     void Register(QObject *Object, const TNode &Node)
     {
-        const int Number = Node.Number != 0 ? Node.Number : ++Counters[Node.Kind];
-        const std::string Name = NodeKindWord(Node.Kind) + std::to_string(Number);
-        Object->setObjectName(QString::fromStdString(Name));
-        Form.Ordered.push_back(Object);
-        const bool Fresh = Form.Index.emplace(Name, Object).second;
-        Q_ASSERT_X(Fresh, "TForm", "two components of one name");
-        (void)Fresh;
+        TFormEntry &E = D.Entries[D.NodeEntry.at(&Node)];
+        Object->setObjectName(QString::fromStdString(E.Name));
+        E.Object = Object;
     }
 
     void Bind(const TNode &Node, const std::function<void(const THandler &)> &Connect)
     {
         if (Node.Handler.empty())
             return;
-        const auto Found = Handlers.find(Node.Handler);
-        if (Found == Handlers.end()) {
+        const auto Found = D.Handlers.find(Node.Handler);
+        if (Found == D.Handlers.end()) {
             qWarning("TForm: no handler %s", Node.Handler.c_str());
             return;
         }
@@ -150,7 +217,7 @@ private:
         }
         // An edit's hint does not depend on its text.
         const bool Captioned = Node.Kind != TNodeKind::Edit && Node.Kind != TNodeKind::SpinEdit;
-        const auto [At, Fresh] = Hints.try_emplace({Node.Kind, Captioned ? Node.Caption : std::string()});
+        const auto [At, Fresh] = D.Hints.try_emplace({Node.Kind, Captioned ? Node.Caption : std::string()});
         if (Fresh)
             At->second = Widget->sizeHint();
         return At->second;
@@ -174,13 +241,16 @@ private:
                 Tabs->setElideMode(Qt::ElideRight);
             }
             Place(Tabs, Node, Previous);
+            const bool Deferring = Parent == D.Client;
             for (const TNode &PageNode : Node.Children) {
-                auto *Page = new QWidget;
+                QWidget *Page = Deferring ? new TPageWidget : new QWidget;
                 // Each insertion lays out every tab there is; with no texts
                 // yet that costs little, and the texts set later lay out nothing
                 // until the tab row is shown.
                 Tabs->addTab(Page, QString());
                 Register(Page, PageNode);
+                if (Deferring)
+                    continue;
                 QRect Inner;
                 for (const TNode &Child : PageNode.Children)
                     Add(Child, Page, Inner);
@@ -273,7 +343,7 @@ private:
             auto *Panel = new QLabel(Bar);
             Panel->setFixedWidth(250);
             Bar->addWidget(Panel);
-            Form.StatusPanel = Panel;
+            D.StatusPanel = Panel;
             Widget = Bar;
             break;
         }
@@ -296,27 +366,67 @@ private:
 };
 
 TForm::TForm(QWidget *Client, const std::unordered_map<std::string, THandler> &Handlers)
+    : D(std::make_unique<TFormData>())
 {
-    TFormBuilder(*this, Client, Handlers).Build();
+    TFormBuilder(*D).Build(Client, Handlers);
 }
 
 TForm::~TForm() = default;
 
+void MakeDeferredPage(TFormData &D, int K)
+{
+    TDeferredPage &Page = D.Pages[K];
+    if (Page.Made)
+        return;
+    Page.Made = true;
+    TFormBuilder(D).MakePage(K);
+    for (int Member : Page.Members)
+        ApplyPendingState(D.Entries[Member]);
+}
+
 QObject *TForm::FindControl(std::string_view Name) const
 {
-    const auto Found = Index.find(std::string(Name));
-    return Found == Index.end() ? nullptr : Found->second;
+    const auto Found = D->Index.find(std::string(Name));
+    if (Found == D->Index.end())
+        return nullptr;
+    TFormEntry &E = D->Entries[Found->second];
+    if (E.Object == nullptr && E.Page >= 0)
+        MakeDeferredPage(*D, E.Page);
+    return E.Object;
+}
+
+bool TForm::Made(std::string_view Name) const
+{
+    const auto Found = D->Index.find(std::string(Name));
+    return Found != D->Index.end() && D->Entries[Found->second].Object != nullptr;
+}
+
+const std::vector<QObject *> &TForm::Components() const
+{
+    for (int K = 0; K < int(D->Pages.size()); ++K)
+        MakeDeferredPage(*D, K);
+    D->Ordered.clear();
+    for (const TFormEntry &E : D->Entries)
+        D->Ordered.push_back(E.Object);
+    return D->Ordered;
+}
+
+void TForm::ShowFirstPages()
+{
+    for (const TFormEntry &E : D->Entries)
+        if (auto *Tabs = qobject_cast<QTabWidget *>(E.Object))
+            Tabs->setCurrentIndex(0);
 }
 
 void TForm::SetStatusText(const QString &Text)
 {
-    if (StatusPanel)
-        StatusPanel->setText(Text);
+    if (D->StatusPanel)
+        D->StatusPanel->setText(Text);
 }
 
 QString TForm::StatusText() const
 {
-    return StatusPanel ? StatusPanel->text() : QString();
+    return D->StatusPanel ? D->StatusPanel->text() : QString();
 }
 
 static QTabWidget *OwnerTabs(const QWidget *Page)

@@ -1,8 +1,6 @@
 #include "UMain.h"
 
 #include <QCloseEvent>
-#include <QComboBox>
-#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -48,15 +46,6 @@ TFMain::TFMain(std::unique_ptr<TDialogs> GivenDialogs, const std::string &Folder
     };
     FormTree = std::make_unique<TForm>(this, Handlers);
 
-    Edit108 = Direct<QLineEdit>(*FormTree, "Edit108");
-    ComboBox1 = Direct<QComboBox>(*FormTree, "ComboBox1");
-    ComboBox2 = Direct<QComboBox>(*FormTree, "ComboBox2");
-    ComboBox3 = Direct<QComboBox>(*FormTree, "ComboBox3");
-    Button8 = Direct<QPushButton>(*FormTree, "Button8");
-    Button9 = Direct<QPushButton>(*FormTree, "Button9");
-    Button10 = Direct<QPushButton>(*FormTree, "Button10");
-    ProgressBar1 = Direct<QProgressBar>(*FormTree, "ProgressBar1");
-    Memo1 = Direct<QPlainTextEdit>(*FormTree, "Memo1");
     Timer1 = Direct<QTimer>(*FormTree, "Timer1");
 
     FMain = this;
@@ -68,6 +57,31 @@ TFMain::~TFMain()
     FinishRunAtExit();
     if (FMain == this)
         FMain = nullptr;
+}
+
+QPushButton *TFMain::Button8() const
+{
+    return Direct<QPushButton>(*FormTree, "Button8");
+}
+
+QPushButton *TFMain::Button9() const
+{
+    return Direct<QPushButton>(*FormTree, "Button9");
+}
+
+QPushButton *TFMain::Button10() const
+{
+    return Direct<QPushButton>(*FormTree, "Button10");
+}
+
+QProgressBar *TFMain::ProgressBar1() const
+{
+    return Direct<QProgressBar>(*FormTree, "ProgressBar1");
+}
+
+QPlainTextEdit *TFMain::Memo1() const
+{
+    return Direct<QPlainTextEdit>(*FormTree, "Memo1");
 }
 
 QObject *TFMain::FindControl(std::string_view Name) const

@@ -17,8 +17,6 @@
 #include <string>
 #include <string_view>
 
-class QComboBox;
-class QLineEdit;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
@@ -122,15 +120,12 @@ private:
     QString DialogFolder;
     bool Centred = false;
 
-    QLineEdit *Edit108 = nullptr;
-    QComboBox *ComboBox1 = nullptr;
-    QComboBox *ComboBox2 = nullptr;
-    QComboBox *ComboBox3 = nullptr;
-    QPushButton *Button8 = nullptr;
-    QPushButton *Button9 = nullptr;
-    QPushButton *Button10 = nullptr;
-    QProgressBar *ProgressBar1 = nullptr;
-    QPlainTextEdit *Memo1 = nullptr;
+    // The run's controls on PROG, made with their page when first needed.
+    QPushButton *Button8() const;
+    QPushButton *Button9() const;
+    QPushButton *Button10() const;
+    QProgressBar *ProgressBar1() const;
+    QPlainTextEdit *Memo1() const;
     QTimer *Timer1 = nullptr;
 
     // Hand-overs from the worker: Closing releases a worker that waits for a

@@ -5,13 +5,6 @@
 #include "UDecls.h"
 #include "UFields.h"
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLineEdit>
-#include <QRadioButton>
-
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
 namespace {
@@ -25,17 +18,9 @@ constexpr int UserPages[UserCount][16] = {
     {26, 39, 48, 57, 66, 75, 84, 93, 100, 103, 106, 109, 112, 115, 118, 121},
 };
 
-// Every composed name exists in a correct build; a missing one is a bug.
-template <typename T>
-T *Composed(const TFMain &Window, const char *Kind, int N)
+std::string Name(const char *Kind, int N)
 {
-    const std::string Name = Kind + std::to_string(N);
-    T *Control = qobject_cast<T *>(Window.FindControl(Name));
-    if (Control == nullptr) {
-        std::fprintf(stderr, "The window has no control %s of the expected kind\n", Name.c_str());
-        std::abort();
-    }
-    return Control;
+    return Kind + std::to_string(N);
 }
 
 QString RecordText(const TFieldDesc &F)
@@ -56,56 +41,48 @@ std::string WindowText(const QString &Text)
 
 void TFMain::SetTabCaption(int N, const QString &Text)
 {
-    SetPageCaption(Composed<QWidget>(*this, "TabSheet", N), Text);
+    FormTree->SetTabCaption(Name("TabSheet", N), Text);
 }
 
 void TFMain::SetEditText(int N, const QString &Value)
 {
-    Composed<QLineEdit>(*this, "Edit", N)->setText(Value);
+    FormTree->SetEditText(Name("Edit", N), Value);
 }
 
 QString TFMain::GetEditText(int N) const
 {
-    return Composed<QLineEdit>(*this, "Edit", N)->text();
+    return FormTree->EditText(Name("Edit", N));
 }
 
+// A value that matches no ordinal leaves the whole group unchecked.
 void TFMain::SetRadioChecked(int N, bool Checked)
 {
-    QRadioButton *Radio = Composed<QRadioButton>(*this, "RadioButton", N);
-    if (Checked || !Radio->isChecked()) {
-        Radio->setChecked(Checked);
-        return;
-    }
-    // An exclusive group refuses to clear its checked button; a value that
-    // matches no ordinal has to leave the whole group unchecked.
-    Radio->setAutoExclusive(false);
-    Radio->setChecked(false);
-    Radio->setAutoExclusive(true);
+    FormTree->SetChecked(Name("RadioButton", N), Checked);
 }
 
 bool TFMain::GetRadioChecked(int N) const
 {
-    return Composed<QRadioButton>(*this, "RadioButton", N)->isChecked();
+    return FormTree->Checked(Name("RadioButton", N));
 }
 
 void TFMain::SetCheckBoxChecked(int N, bool Checked)
 {
-    Composed<QCheckBox>(*this, "CheckBox", N)->setChecked(Checked);
+    FormTree->SetChecked(Name("CheckBox", N), Checked);
 }
 
 bool TFMain::GetCheckBoxChecked(int N) const
 {
-    return Composed<QCheckBox>(*this, "CheckBox", N)->isChecked();
+    return FormTree->Checked(Name("CheckBox", N));
 }
 
 void TFMain::SetSpinValue(int N, int32_t Value)
 {
-    Composed<TSpinEdit>(*this, "SpinEdit", N)->SetValue(Value);
+    FormTree->SetSpinValue(Name("SpinEdit", N), Value);
 }
 
 int32_t TFMain::GetSpinValue(int N) const
 {
-    return Composed<TSpinEdit>(*this, "SpinEdit", N)->Value();
+    return FormTree->SpinValue(Name("SpinEdit", N));
 }
 
 void TFMain::SettingsToForm()
@@ -114,7 +91,7 @@ void TFMain::SettingsToForm()
         switch (F.Kind) {
         case TFieldKind::Text:
             if (F.Direct)
-                Edit108->setText(RecordText(F));
+                FormTree->SetEditText("Edit108", RecordText(F));
             else
                 SetEditText(F.Control, RecordText(F));
             break;
@@ -143,12 +120,10 @@ void TFMain::SettingsToForm()
         case TFieldKind::Number:
             SetSpinValue(F.Control, FieldInt(Settings, F));
             break;
-        case TFieldKind::List: {
-            QComboBox *Combo = F.Control == 1 ? ComboBox1 : ComboBox2;
-            const int32_t Index = FieldInt(Settings, F);
-            Combo->setCurrentIndex(Index >= 0 && Index < Combo->count() ? Index : -1);
+        case TFieldKind::List:
+            // An index outside the items selects none.
+            FormTree->SetItemIndex(Name("ComboBox", F.Control), FieldInt(Settings, F));
             break;
-        }
         }
     }
 }
@@ -158,7 +133,7 @@ void TFMain::FormToSettings()
     for (const TFieldDesc &F : SettingsFields()) {
         switch (F.Kind) {
         case TFieldKind::Text:
-            SetFieldText(Settings, F, WindowText(F.Direct ? Edit108->text() : GetEditText(F.Control)));
+            SetFieldText(Settings, F, WindowText(F.Direct ? FormTree->EditText("Edit108") : GetEditText(F.Control)));
             break;
         case TFieldKind::Flag:
             SetFieldByte(Settings, F, GetCheckBoxChecked(F.Control) ? 1 : 0);
@@ -184,7 +159,7 @@ void TFMain::FormToSettings()
             SetFieldInt(Settings, F, GetSpinValue(F.Control));
             break;
         case TFieldKind::List:
-            SetFieldInt(Settings, F, (F.Control == 1 ? ComboBox1 : ComboBox2)->currentIndex());
+            SetFieldInt(Settings, F, FormTree->ItemIndex(Name("ComboBox", F.Control)));
             break;
         }
     }

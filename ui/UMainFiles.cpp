@@ -5,9 +5,7 @@
 #include "UFiles.h"
 #include "UProcs.h"
 
-#include <QComboBox>
 #include <QFile>
-#include <QTabWidget>
 
 namespace {
 
@@ -43,7 +41,7 @@ void TFMain::FormCreate()
     if (!ReadWholeFile(PortFilePath(), &Stored, sizeof Stored))
         Stored = 0;
     PortIndex = Stored;
-    ComboBox3->setCurrentIndex(PortIndex >= 0 && PortIndex < PortItemCount ? PortIndex : -1);
+    FormTree->SetItemIndex("ComboBox3", PortIndex >= 0 && PortIndex < PortItemCount ? PortIndex : -1);
 
     NewSet();
 }
@@ -57,7 +55,7 @@ bool TFMain::FormCloseQuery()
 
 void TFMain::FormClose()
 {
-    PortIndex = ComboBox3->currentIndex();
+    PortIndex = FormTree->ItemIndex("ComboBox3");
     WriteWholeFile(PortFilePath(), &PortIndex, sizeof PortIndex);
 }
 
@@ -65,9 +63,7 @@ void TFMain::NewSet()
 {
     SetDefaultSettings();
     SettingsToForm();
-    for (QObject *Component : FormTree->Components())
-        if (auto *Pages = qobject_cast<QTabWidget *>(Component))
-            Pages->setCurrentIndex(0);
+    FormTree->ShowFirstPages();
     FormTree->SetStatusText(ShownName(CurrentFileName));
 }
 

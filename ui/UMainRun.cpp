@@ -4,7 +4,6 @@
 #include "UDecls.h"
 #include "UFrames.h"
 
-#include <QComboBox>
 #include <QMetaObject>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -29,15 +28,15 @@ void TFMain::Timer1Timer()
 
 void TFMain::ClearLog()
 {
-    Memo1->clear();
-    Memo1->repaint();
+    Memo1()->clear();
+    Memo1()->repaint();
 }
 
 void TFMain::AppendLine(const std::string &Line, bool Repaint)
 {
-    Memo1->appendPlainText(QString::fromStdString(Line));
+    Memo1()->appendPlainText(QString::fromStdString(Line));
     if (Repaint)
-        Memo1->repaint();
+        Memo1()->repaint();
 }
 
 void TFMain::TakeSettings()
@@ -52,16 +51,16 @@ void TFMain::ShowSettingsError(const std::string &Text)
 
 int32_t TFMain::ChosenPort()
 {
-    return ComboBox3->currentIndex();
+    return FormTree->ItemIndex("ComboBox3");
 }
 
 void TFMain::BeginRun()
 {
-    ProgressBar1->setRange(0, static_cast<int>(DeviceImageSize));
-    ProgressBar1->setValue(0);
-    Button8->setEnabled(false);
-    Button9->setEnabled(false);
-    Button10->setEnabled(false);
+    ProgressBar1()->setRange(0, static_cast<int>(DeviceImageSize));
+    ProgressBar1()->setValue(0);
+    Button8()->setEnabled(false);
+    Button9()->setEnabled(false);
+    Button10()->setEnabled(false);
     Timer1->start();
 }
 
@@ -72,14 +71,14 @@ void TFMain::ShowLine(const std::string &Line)
 
 void TFMain::ShowProgress(int32_t Bytes)
 {
-    HandOver([this, Bytes] { ProgressBar1->setValue(Bytes); });
+    HandOver([this, Bytes] { ProgressBar1()->setValue(Bytes); });
 }
 
 void TFMain::RunFinished()
 {
     HandOver([this] {
-        Button8->setEnabled(true);
-        Button9->setEnabled(true);
+        Button8()->setEnabled(true);
+        Button9()->setEnabled(true);
         RunInProgress = false;
     });
 }
