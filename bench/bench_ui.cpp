@@ -37,6 +37,8 @@ int ChildMain(int argc, char *argv[], bool Bare)
         Window.reset(Tabs);
         Window->resize(503, 508);
     } else {
+        // What the program's main does.
+        InstallPolishTranslation();
         Window = std::make_unique<TFMain>();
     }
     Window->show();

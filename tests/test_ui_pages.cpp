@@ -223,8 +223,9 @@ TEST_F(Pages, APageShownLateShowsItsControlsAsAWholeWindowDoes)
         EXPECT_EQ(VisibleNames(Late->Window.get()), Shown) << "page " << K + 1;
         EXPECT_GE(Shown.size(), 8u) << "page " << K + 1;
         EXPECT_EQ(TabStops(Late->Window.get()), TabStops(Whole->Window.get())) << "page " << K + 1;
-        if (K == 11)
+        if (K == 11) {
             EXPECT_FALSE(LateForm().Made("Edit1")) << "showing PROG made SIM";
+        }
     }
 }
 

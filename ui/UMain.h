@@ -139,3 +139,7 @@ private:
 
 // The one main window, while it exists.
 extern TFMain *FMain;
+
+// Qt's own texts (file dialogs, box buttons) in Polish, like the rest of the
+// window; from the system's translations or translations/ beside the program.
+void InstallPolishTranslation();

@@ -2,8 +2,12 @@
 #include "UMainTexts.h"
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QFileDialog>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
+#include <QTranslator>
 
 namespace {
 
@@ -49,4 +53,15 @@ void TQtDialogs::Inform(QWidget *Parent, const QString &Text, const QString &Cap
     QMessageBox Box(QMessageBox::NoIcon, Caption, Text, QMessageBox::Ok, Parent);
     Box.button(QMessageBox::Ok)->setText(QString::fromUtf8(ButtonOk));
     Box.exec();
+}
+
+void InstallPolishTranslation()
+{
+    auto *Translator = new QTranslator(QCoreApplication::instance());
+    const QLocale Polish(QLocale::Polish);
+    if (Translator->load(Polish, "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+        Translator->load(Polish, "qtbase", "_", QCoreApplication::applicationDirPath() + "/translations"))
+        QCoreApplication::installTranslator(Translator);
+    else
+        delete Translator;
 }
