@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPointer>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTest>
@@ -176,6 +177,21 @@ TEST_F(Pages, LateMadePagesHoldWhatWholeWindowsHold)
     EXPECT_EQ(LateForm().Control<QLineEdit>("Edit6")->text(), QString(15, QChar(u'ż')));
     EXPECT_FALSE(LateForm().Control<QRadioButton>("RadioButton3")->isChecked());
     EXPECT_TRUE(LateForm().Control<QRadioButton>("RadioButton2")->isChecked());
+}
+
+TEST(PagesAlone, AClientAreaThatOutlivesItsFormShowsItsPagesEmpty)
+{
+    TestApplication();
+    auto Client = std::make_unique<QWidget>();
+    auto Form = std::make_unique<TForm>(Client.get(), std::unordered_map<std::string, THandler>{});
+    QPointer<QTabWidget> Tabs = Form->Control<QTabWidget>("PageControl1");
+    QPointer<QWidget> Wej = Form->Control<QWidget>("TabSheet4");
+    ASSERT_TRUE(Tabs && Wej);
+    Form.reset();
+    Client->show();
+    Tabs->setCurrentIndex(3);
+    EXPECT_TRUE(Wej->isVisible());
+    EXPECT_TRUE(Wej->children().isEmpty());
 }
 
 // Visible, enabled widgets that Tab reaches, in the order it reaches them.

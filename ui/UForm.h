@@ -123,5 +123,5 @@ public:
     QString StatusText() const;
 
 private:
-    std::unique_ptr<TFormData> D;
+    std::shared_ptr<TFormData> D;
 };

@@ -87,7 +87,8 @@ public:
 
     // Indexes the whole declaration, then makes the client area, its tab
     // set with empty pages, and the controls of the page that shows.
-    void Build(QWidget *Client, const std::unordered_map<std::string, THandler> &Handlers)
+    void Build(const std::shared_ptr<TFormData> &Self, QWidget *Client,
+               const std::unordered_map<std::string, THandler> &Handlers)
     {
         D.Client = Client;
         D.Handlers = Handlers;
@@ -111,7 +112,11 @@ public:
 
         for (int K = 0; K < int(D.Pages.size()); ++K) {
             auto *Page = static_cast<TPageWidget *>(D.Entries[D.Pages[K].Entry].Object);
-            Page->Make = [&D = D, K] { MakeDeferredPage(D, K); };
+            // The pages belong to the client area, which may outlive the form.
+            Page->Make = [Form = std::weak_ptr<TFormData>(Self), K] {
+                if (const std::shared_ptr<TFormData> Alive = Form.lock())
+                    MakeDeferredPage(*Alive, K);
+            };
             if (!Page->isHidden())
                 MakeDeferredPage(D, K);
         }
@@ -366,9 +371,9 @@ private:
 };
 
 TForm::TForm(QWidget *Client, const std::unordered_map<std::string, THandler> &Handlers)
-    : D(std::make_unique<TFormData>())
+    : D(std::make_shared<TFormData>())
 {
-    TFormBuilder(*D).Build(Client, Handlers);
+    TFormBuilder(*D).Build(D, Client, Handlers);
 }
 
 TForm::~TForm() = default;
