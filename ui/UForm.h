@@ -1,6 +1,7 @@
 // The main window's component tree, built from one declaration: kinds,
 // names, captions, limits, design-time values and handler names. TFMain
-// (UMain) owns one TForm and reaches every control through FindControl.
+// (UMain) owns one TForm and reaches every control through FindControl or,
+// for values, through the accessors that do not make a page.
 //
 // Kinds and their Qt classes:
 //   PageControl QTabWidget       TabSheet  QWidget (a page of its QTabWidget)
