@@ -133,6 +133,9 @@ public:
 private:
     TFormData &D;
 
+    // Only the tab set on the client area makes its pages' controls late.
+    static bool DefersPages(const TFormEntry &E) { return E.Node->Kind == TNodeKind::PageControl && E.Parent == -1; }
+
     // Names follow declaration order whatever order the pages are made in.
     int IndexNode(const TNode &Node, int Parent, int Page, int ChildrenPage, std::map<TNodeKind, int> &Counters)
     {
@@ -157,7 +160,7 @@ private:
         if (Page >= 0)
             D.Pages[Page].Members.push_back(At);
 
-        const bool Deferring = Node.Kind == TNodeKind::PageControl && Parent == -1;
+        const bool Deferring = DefersPages(E);
         for (const TNode &Child : Node.Children) {
             if (Deferring) {
                 const int K = int(D.Pages.size());
@@ -246,7 +249,7 @@ private:
                 Tabs->setElideMode(Qt::ElideRight);
             }
             Place(Tabs, Node, Previous);
-            const bool Deferring = Parent == D.Client;
+            const bool Deferring = DefersPages(D.Entries[D.NodeEntry.at(&Node)]);
             for (const TNode &PageNode : Node.Children) {
                 QWidget *Page = Deferring ? new TPageWidget : new QWidget;
                 // Each insertion lays out every tab there is; with no texts
