@@ -3,6 +3,7 @@
 
 #include "UDecls.h"
 #include "UFiles.h"
+#include "UFolders.h"
 #include "UProcs.h"
 
 #include <QFile>
@@ -34,7 +35,7 @@ TFileName ChosenName(const QString &Chosen)
 void TFMain::FormCreate()
 {
     setWindowTitle(Utf(TextCaptionBase) + QString::number(MajorVersion) + "." + QString::number(MinorVersion));
-    ProgramDir.Assign(FixedFolder.empty() ? ExecutableDir() : FixedFolder);
+    ProgramDir.Assign(FixedFolder.empty() ? ProgramFolder() : FixedFolder);
     DialogFolder = QFile::decodeName(QByteArray::fromStdString(SettingsFolder()));
 
     int32_t Stored = 0;

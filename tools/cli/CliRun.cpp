@@ -2,6 +2,7 @@
 #include "CliCommands.h"
 
 #include "UFiles.h"
+#include "UFolders.h"
 #include "UFrames.h"
 #include "URun.h"
 #include "URunLines.h"
@@ -104,7 +105,7 @@ int RunSet(const TCliArgs &Args, int32_t Mode)
         Complain("port: COM1..COM" + std::to_string(HighestComPort) + " albo ścieżka urządzenia, np. --port COM1");
         return ExitFailure;
     }
-    ProgramDir.Assign(ExecutableDir());
+    ProgramDir.Assign(ProgramFolder());
     if (!ReadSetFile(Args[0], Settings))
         return ExitFailure;
 
