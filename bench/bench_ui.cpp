@@ -27,6 +27,8 @@ namespace {
 // One process: the window is shown, then the process ends.
 int ChildMain(int argc, char *argv[], bool Bare)
 {
+    if (!Bare)
+        UsePolishLocale();
     QApplication App(argc, argv);
     // Both windows draw their texts in the window's font, so both load it.
     QApplication::setFont(QFont(QStringLiteral("Arial"), 8));

@@ -2,6 +2,7 @@
 #include "UForm.h"
 #include "UFormData.h"
 #include "UFormDecl.h"
+#include "UFormStatusPanel.h"
 #include "UFormStyle.h"
 
 #include <QAbstractButton>
@@ -348,7 +349,7 @@ private:
         case TNodeKind::StatusBar: {
             auto *Bar = new QStatusBar(Parent);
             Bar->setSizeGripEnabled(false);
-            auto *Panel = new QLabel(Bar);
+            auto *Panel = new TStatusPanel(Bar);
             Panel->setFixedWidth(250);
             Bar->addWidget(Panel);
             D.StatusPanel = Panel;
@@ -429,12 +430,12 @@ void TForm::ShowFirstPages()
 void TForm::SetStatusText(const QString &Text)
 {
     if (D->StatusPanel)
-        D->StatusPanel->setText(Text);
+        D->StatusPanel->SetFullText(Text);
 }
 
 QString TForm::StatusText() const
 {
-    return D->StatusPanel ? D->StatusPanel->text() : QString();
+    return D->StatusPanel ? D->StatusPanel->FullText() : QString();
 }
 
 static QTabWidget *OwnerTabs(const QWidget *Page)

@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-class QLabel;
+class TStatusPanel;
 class QObject;
 class QWidget;
 
@@ -55,7 +55,7 @@ struct TFormData {
     std::vector<TDeferredPage> Pages;
     std::vector<QObject *> Ordered;
     std::map<std::pair<TNodeKind, std::string>, QSize> Hints;
-    QLabel *StatusPanel = nullptr;
+    TStatusPanel *StatusPanel = nullptr;
 };
 
 // Makes the controls of deferred page K and gives them their pending state.

@@ -17,6 +17,7 @@
 #include <string>
 #include <string_view>
 
+class QMessageBox;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
@@ -47,8 +48,8 @@ public:
 
 class TFMain : public QWidget, public TRunFrontEnd {
 public:
-    // Dialogs null: the system's. Folder empty: ProgramDir is the
-    // executable's folder; otherwise Folder, which must end in a separator.
+    // Dialogs null: the system's. Folder empty: ProgramDir is ProgramFolder();
+    // otherwise Folder, which must end in a separator.
     explicit TFMain(std::unique_ptr<TDialogs> Dialogs = nullptr, const std::string &Folder = {});
     ~TFMain() override;
     TFMain(const TFMain &) = delete;
@@ -137,9 +138,19 @@ private:
     bool Closing = false;
 };
 
+// The message box behind Ask (Question: "Tak" and "Nie") and Inform ("OK"),
+// wide enough for its caption in a title bar that keeps
+// MessageBoxTitleReserve pixels for the window manager's icon and buttons.
+inline constexpr int MessageBoxTitleReserve = 150;
+std::unique_ptr<QMessageBox> MakeMessageBox(QWidget *Parent, const QString &Text, const QString &Caption,
+                                            bool Question);
+
 // The one main window, while it exists.
 extern TFMain *FMain;
 
 // Qt's own texts (file dialogs, box buttons) in Polish, like the rest of the
 // window; from the system's translations or translations/ beside the program.
 void InstallPolishTranslation();
+// Polish dates, sizes and file types in the dialogs whatever the system's
+// language; called before the application object is made.
+void UsePolishLocale();

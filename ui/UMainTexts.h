@@ -22,3 +22,18 @@ inline constexpr const char *ButtonOk = "OK";
 inline constexpr const char *PresetEra = "+48602951111";
 inline constexpr const char *PresetPlus = "+48601000310";
 inline constexpr const char *PresetIdea = "+48501200777";
+
+// Every message box the file commands show, for the pictures and the look test.
+struct TMessageBoxText {
+    const char *Text;
+    const char *Caption;
+    bool Question;
+};
+inline constexpr TMessageBoxText FileMessageBoxes[] = {
+    {TextAskClose, CaptionConfirm, true},
+    {TextAskNewSet, CaptionConfirm, true},
+    {TextNoSuchFile, CaptionInformation, false},
+    {TextReadError, CaptionInformation, false},
+    {TextAskReplace, CaptionConfirm, true},
+    {TextWriteError, CaptionInformation, false},
+};

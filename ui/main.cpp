@@ -4,6 +4,7 @@
 
 int main(int argc, char *argv[])
 {
+    UsePolishLocale();
     QApplication Application(argc, argv);
     InstallPolishTranslation();
     TFMain Window;

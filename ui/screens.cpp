@@ -1,9 +1,14 @@
-// trackwarden-screens OUTDIR: renders every main tab of the window, and the
-// nested pages that look different, to PNG files (offscreen by default).
+// trackwarden-screens OUTDIR: renders every main tab of the window, the
+// nested pages that look different and every message box to PNG files
+// (offscreen by default).
 #include "UMain.h"
+#include "UMainTexts.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFontMetrics>
+#include <QMessageBox>
+#include <QPainter>
 #include <QPixmap>
 #include <QTabWidget>
 #include <QWidget>
@@ -38,6 +43,29 @@ const std::vector<TShot> Shots = {
     {"uzyt-user3", {{"PageControl1", 2}, {"PageControl2", 2}}},
     {"gps-user2", {{"PageControl1", 9}, {"PageControl44", 1}}},
 };
+
+// Offscreen boxes have no title bar: one is drawn above the box as a window
+// manager would, its caption left of the room kept for the icon and buttons.
+QPixmap WithTitleBar(QWidget &Box)
+{
+    const QPixmap Client = Box.grab();
+    constexpr int BarHeight = 24;
+    QPixmap Shot(Client.width(), Client.height() + BarHeight);
+    Shot.fill(Qt::white);
+    QPainter Painter(&Shot);
+    Painter.fillRect(0, 0, Shot.width(), BarHeight, QColor(60, 60, 70));
+    QFont TitleFont = QApplication::font("QMdiSubWindowTitleBar");
+    TitleFont.setBold(true);
+    Painter.setFont(TitleFont);
+    Painter.setPen(Qt::white);
+    const int Room = Shot.width() - MessageBoxTitleReserve;
+    const QString Caption = QFontMetrics(TitleFont).elidedText(Box.windowTitle(), Qt::ElideMiddle, Room);
+    Painter.drawText(QRect(24, 0, Room, BarHeight), Qt::AlignVCenter | Qt::AlignLeft, Caption);
+    for (int Button = 1; Button <= 3; ++Button)
+        Painter.fillRect(Shot.width() - Button * 28, 5, 18, BarHeight - 10, QColor(140, 140, 150));
+    Painter.drawPixmap(0, BarHeight, Client);
+    return Shot;
+}
 
 } // namespace
 
@@ -75,6 +103,25 @@ int main(int argc, char **argv)
         for (const auto &[TabsName, Index] : Shot.Pages)
             if (auto *Tabs = Form.Control<QTabWidget>(TabsName))
                 Tabs->setCurrentIndex(0);
+    }
+
+    // A name longer than the status bar's panel.
+    Form.SetStatusText(QStringLiteral("zestaw dla klienta z bardzo długą nazwą pliku, której panel nie mieści.set"));
+    App.processEvents();
+    if (!Client.grab().save(Out.filePath(QStringLiteral("status-long-name.png"))))
+        ++Failed;
+    Form.SetStatusText(QString());
+
+    int BoxNumber = 0;
+    for (const TMessageBoxText &Box : FileMessageBoxes) {
+        auto Shown = MakeMessageBox(&Client, QString::fromUtf8(Box.Text), QString::fromUtf8(Box.Caption), Box.Question);
+        Shown->show();
+        App.processEvents();
+        const QString Path = Out.filePath(QStringLiteral("box-%1.png").arg(++BoxNumber, 2, 10, QLatin1Char('0')));
+        if (!WithTitleBar(*Shown).save(Path)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(Path));
+            ++Failed;
+        }
     }
     return Failed == 0 ? 0 : 1;
 }
