@@ -12,6 +12,8 @@
 
 namespace {
 
+bool TimedOut = false;
+
 QWidget *MainWindow()
 {
     for (QWidget *W : QApplication::topLevelWidgets())
@@ -47,17 +49,21 @@ void PressSaveAs()
     const QString Name = qEnvironmentVariable("TW_DRIVE_SAVE_AS");
     QTimer::singleShot(0, [Name] { AnswerSaveDialog(Name); });
     SaveAs->click();
-    std::printf("saved\n");
+    if (!TimedOut)
+        std::printf("saved\n");
     std::fflush(stdout);
     // exit, not quit: closing would ask the user.
-    QCoreApplication::exit(0);
+    QCoreApplication::exit(TimedOut ? 3 : 0);
 }
 
 void Start()
 {
     QTimer::singleShot(0, PressSaveAs);
     QTimer::singleShot(30000, [] {
-        std::fprintf(stderr, "drive_save: the window never got there\n");
+        TimedOut = true;
+        QWidget *Modal = QApplication::activeModalWidget();
+        std::fprintf(stderr, "drive_save: stuck at %s\n",
+                     Modal ? qPrintable(Modal->windowTitle() + ": " + Modal->property("text").toString()) : "the window");
         QCoreApplication::exit(3);
     });
 }
