@@ -37,7 +37,7 @@ test-native: build
 
 -include mk/*.mk
 
-# Every suite: native, Windows under Wine, sanitizers, fuzzers (the last three come from mk/*.mk).
+# Every suite: native, Windows under Wine, sanitizers, fuzzers, the package (all but the first from mk/*.mk).
 test: test-native $(EXTRA_TESTS)
 
 # The simulated device as COM1 and the window; without a display, the CLI at work against it.
