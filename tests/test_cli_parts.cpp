@@ -295,6 +295,31 @@ TEST(CliPortsList, NoPorts)
     std::free(Text);
 }
 
+// A UART of a newer kernel: the serial core's port and ctrl devices stand
+// between the tty and the driver that owns it.
+TEST(CliPortsList, UartBehindTheSerialCore)
+{
+    TFakeSystem Fake;
+    Fake.AddNonPorts();
+    const std::string Uart = "sys/devices/pnp0/00:00";
+    Fake.Make(Uart + "/00:00:0/00:00:0.0/tty/ttyS4");
+    Fake.Make("sys/bus/pnp/drivers/serial");
+    Fake.Make("sys/bus/serial-base/drivers/port");
+    Fake.Make("sys/bus/serial-base/drivers/ctrl");
+    Fake.Link("../../../bus/pnp/drivers/serial", Uart + "/driver");
+    Fake.Link("../../../../bus/serial-base/drivers/ctrl", Uart + "/00:00:0/driver");
+    Fake.Link("../../../../../bus/serial-base/drivers/port", Uart + "/00:00:0/00:00:0.0/driver");
+    Fake.Make("sys/class/tty/ttyS4");
+    Fake.Link("../../../devices/pnp0/00:00/00:00:0/00:00:0.0", "sys/class/tty/ttyS4/device");
+    Fake.Write("sys/class/tty/ttyS4/type", "4");
+    Fake.Write("dev/ttyS4", "");
+    const std::vector<TSerialPortInfo> Ports = ListSerialPorts(Fake.System);
+    ASSERT_EQ(Ports.size(), 1u);
+    EXPECT_EQ(Ports[0].Name, Fake.Folder.Path + "dev/ttyS4");
+    EXPECT_EQ(Ports[0].Driver, "serial");
+    EXPECT_EQ(Ports[0].VendorProduct, "");
+}
+
 struct TPortsRow {
     const char *Name;
     bool InGroup;

@@ -71,6 +71,20 @@ bool IsDirectory(const std::string &Path)
     return stat(Path.c_str(), &Info) == 0 && S_ISDIR(Info.st_mode);
 }
 
+// The driver of the device or of the nearest device above it; newer kernels
+// put the serial core's own "port" and "ctrl" devices in between.
+std::string DriverOf(const std::string &Device)
+{
+    std::string Folder = RealPath(Device);
+    while (Folder.size() > 1) {
+        const std::string Driver = LinkTarget(Folder + "/driver");
+        if (!Driver.empty() && Driver.find("/serial-base/") == std::string::npos)
+            return BaseName(Driver);
+        Folder.erase(Folder.rfind('/'));
+    }
+    return {};
+}
+
 // The USB device (the folder with idVendor) above a tty's device, if any.
 void FillUsb(const std::string &SysRoot, const std::string &Device, TSerialPortInfo &Info)
 {
@@ -172,11 +186,11 @@ std::vector<TSerialPortInfo> ListSerialPorts(const TPortsSystem &System)
         const std::string Device = Class + Name + "/device";
         if (!IsDirectory(Device))
             continue; // virtual terminals, consoles, pseudo-terminals
-        TSerialPortInfo Info;
-        Info.Driver = BaseName(LinkTarget(Device + "/driver"));
-        // The 8250 driver lists ports whether or not there is a UART behind them.
-        if (Info.Driver == "serial8250" && Attribute(Class + Name + "/type") == "0")
+        // Serial-core drivers list ports whether or not there is a UART behind them.
+        if (Attribute(Class + Name + "/type") == "0")
             continue;
+        TSerialPortInfo Info;
+        Info.Driver = DriverOf(Device);
         Info.Name = System.DevRoot + "/" + Name;
         const std::string Node = RealPath(Info.Name);
         for (const auto &[Link, Target] : ById)
