@@ -373,7 +373,11 @@ TEST(CliAuditLog, EightProcessesAppendWholeLines)
         std::vector<std::string> Ports;
         for (int R = 0; R < Runs; ++R)
             Ports.push_back(Bench.Folder.Path + "no-such-port-" + std::to_string(P) + "-" + std::to_string(R));
-        Args.push_back(Bench.Command("program", Ports, {"--log", Log}));
+        // A set of its own: a file being read by one process is refused to another.
+        std::vector<std::string> Command = Bench.Command("program", Ports, {"--log", Log});
+        Command[2] = Bench.Folder.Path + "set" + std::to_string(P);
+        WriteBytes(Command[2], ReadBytes(Bench.SetPath).data(), sizeof Settings);
+        Args.push_back(Command);
     }
     for (auto &A : Args) {
         std::vector<char *> Arguments = Argv(A);
