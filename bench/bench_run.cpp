@@ -152,17 +152,30 @@ void BM_ComparisonRun(benchmark::State &State)
     Run(State, "compare", 1 + Blocks);
 }
 
-// Resident memory of a process and of its children, in kB, from /proc.
-long TreeRssKb(pid_t Parent)
+// Memory of a process and of its children, in kB, from /proc: the resident
+// set (shared library pages counted in every process) and the proportional
+// set (shared pages divided among their users).
+struct TTreeMemory {
+    long RssKb = 0;
+    long PssKb = 0;
+};
+
+TTreeMemory TreeMemory(pid_t Parent)
 {
-    auto Rss = [](const std::string &Pid) {
-        std::ifstream Status("/proc/" + Pid + "/status");
-        for (std::string Line; std::getline(Status, Line);)
-            if (Line.rfind("VmRSS:", 0) == 0)
-                return std::atol(Line.c_str() + 6);
+    auto Field = [](const std::string &Path, const char *Name) {
+        std::ifstream In(Path);
+        const size_t Length = std::strlen(Name);
+        for (std::string Line; std::getline(In, Line);)
+            if (Line.compare(0, Length, Name) == 0)
+                return std::atol(Line.c_str() + Length);
         return 0L;
     };
-    long Total = Rss(std::to_string(Parent));
+    auto Add = [&](TTreeMemory &Total, const std::string &Pid) {
+        Total.RssKb += Field("/proc/" + Pid + "/status", "VmRSS:");
+        Total.PssKb += Field("/proc/" + Pid + "/smaps_rollup", "Pss:");
+    };
+    TTreeMemory Total;
+    Add(Total, std::to_string(Parent));
     DIR *Proc = opendir("/proc");
     if (Proc == nullptr)
         return Total;
@@ -176,7 +189,7 @@ long TreeRssKb(pid_t Parent)
         char State = 0;
         long ParentPid = 0;
         if (std::sscanf(Text.c_str() + Close + 1, " %c %ld", &State, &ParentPid) == 2 && ParentPid == Parent)
-            Total += Rss(Entry->d_name);
+            Add(Total, Entry->d_name);
     }
     closedir(Proc);
     return Total;
@@ -188,9 +201,9 @@ long TreeRssKb(pid_t Parent)
 void BM_EightProgrammingRuns(benchmark::State &State)
 {
     double Wall = 0, Cpu = 0, SingleWall = 0;
-    long PeakKb = 0, SinglePeakKb = 0;
+    TTreeMemory Peak, SinglePeak;
     int Failures = 0;
-    auto Measure = [&](const std::vector<std::string> &Ports, double &Seconds, double &CpuSeconds, long &Peak) {
+    auto Measure = [&](const std::vector<std::string> &Ports, double &Seconds, double &CpuSeconds, TTreeMemory &Most) {
         std::vector<std::string> Args = {std::string(TW_BIN_DIR) + "/trackwarden-cli", "program",
                                          Folder + "default.set"};
         for (const std::string &Port : Ports)
@@ -200,7 +213,9 @@ void BM_EightProgrammingRuns(benchmark::State &State)
         std::atomic<bool> Done{false};
         std::thread Sampler([&] {
             while (!Done) {
-                Peak = std::max(Peak, TreeRssKb(Cli));
+                const TTreeMemory Now = TreeMemory(Cli);
+                Most.RssKb = std::max(Most.RssKb, Now.RssKb);
+                Most.PssKb = std::max(Most.PssKb, Now.PssKb);
                 std::this_thread::sleep_for(std::chrono::milliseconds(200));
             }
         });
@@ -217,12 +232,12 @@ void BM_EightProgrammingRuns(benchmark::State &State)
     };
     for (auto _ : State) {
         double SingleCpu = 0, Seconds = 0, CpuSeconds = 0, SingleSeconds = 0;
-        Measure({Folder + "DEV0"}, SingleSeconds, SingleCpu, SinglePeakKb);
+        Measure({Folder + "DEV0"}, SingleSeconds, SingleCpu, SinglePeak);
         SingleWall += SingleSeconds;
         std::vector<std::string> Ports;
         for (int I = 0; I < Devices; ++I)
             Ports.push_back(Folder + "DEV" + std::to_string(I));
-        Measure(Ports, Seconds, CpuSeconds, PeakKb);
+        Measure(Ports, Seconds, CpuSeconds, Peak);
         State.SetIterationTime(Seconds);
         Wall += Seconds;
         Cpu += CpuSeconds;
@@ -231,9 +246,10 @@ void BM_EightProgrammingRuns(benchmark::State &State)
     State.counters["single_s"] = SingleWall / Runs;
     State.counters["ratio"] = Wall / SingleWall;
     State.counters["cpu_share_per_device"] = Cpu / Wall / Devices;
-    State.counters["single_peak_kb"] = static_cast<double>(SinglePeakKb);
-    State.counters["peak_kb"] = static_cast<double>(PeakKb);
-    State.counters["memory_ratio"] = static_cast<double>(PeakKb) / static_cast<double>(SinglePeakKb);
+    State.counters["single_pss_kb"] = static_cast<double>(SinglePeak.PssKb);
+    State.counters["pss_kb"] = static_cast<double>(Peak.PssKb);
+    State.counters["pss_ratio"] = static_cast<double>(Peak.PssKb) / static_cast<double>(SinglePeak.PssKb);
+    State.counters["rss_ratio"] = static_cast<double>(Peak.RssKb) / static_cast<double>(SinglePeak.RssKb);
     State.counters["failures"] = Failures;
     if (Failures > 0)
         State.SkipWithError("a run did not end with success");
