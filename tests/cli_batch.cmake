@@ -7,6 +7,6 @@ if(TARGET trackwarden-cli AND NOT WIN32)
   tw_add_test(test_cli_batch
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_cli_batch.cpp
     LIBS trackwarden_cli_parts util
-    LABELS "cli;link")
+    LABELS cli)
   add_dependencies(test_cli_batch trackwarden-cli trackwarden-sim)
 endif()

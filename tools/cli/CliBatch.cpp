@@ -14,6 +14,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -96,7 +97,7 @@ public:
 
 private:
     bool Prepare();
-    void ReadChild(size_t Index);
+    void ReadChild(TRunChild &Child, size_t Index);
     void Take(const TChildOutput &Output);
     void Finished(TRunChild &Child);
     std::string StatusLine(const TRunChild &Child) const;
@@ -177,7 +178,8 @@ int TBatch::Run()
             continue;
         }
         Children.push_back(std::move(Child));
-        Children.back()->Reader = std::thread(&TBatch::ReadChild, this, Children.size() - 1);
+        TRunChild &Started = *Children.back();
+        Started.Reader = std::thread(&TBatch::ReadChild, this, std::ref(Started), Children.size() - 1);
     }
 
     size_t Running = 0;
@@ -220,9 +222,9 @@ int TBatch::Run()
     return ExitOk;
 }
 
-void TBatch::ReadChild(size_t Index)
+// On a thread of its own per child: Children may grow meanwhile, so it gets its child directly.
+void TBatch::ReadChild(TRunChild &Child, size_t Index)
 {
-    TRunChild &Child = *Children[Index];
     char Buffer[4096];
     for (;;) {
         const size_t N = Child.Process.Read(Buffer, sizeof Buffer);
