@@ -92,7 +92,12 @@ bool ParseRunRequest(const TCliArgs &Args, int32_t Mode, TRunRequest &Request)
         } else if (Option == "--log" && I + 1 < Args.size() && Request.LogPath.empty()) {
             Request.LogPath = Args[++I];
         } else {
-            Complain(Option == "--port" ? std::string(PortUsage) : "nieznana opcja: " + Option);
+            if (Option == "--port")
+                Complain(PortUsage);
+            else if (Option == "--log")
+                Complain("--log PLIK: brak nazwy pliku albo dziennik podany drugi raz");
+            else
+                Complain("nieznana opcja: " + Option);
             return false;
         }
     }
