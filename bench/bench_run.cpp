@@ -76,9 +76,8 @@ bool StartSimulator()
         int More[2];
         if (pipe(More) != 0)
             return false;
-        Simulators[I] = Spawn({std::string(TW_BIN_DIR) + "/trackwarden-sim", "--link", Folder + "DEV" + std::to_string(I),
-                               "--delay", "2"},
-                              More[1]);
+        const std::string Link = Folder + "DEV" + std::to_string(I);
+        Simulators[I] = Spawn({std::string(TW_BIN_DIR) + "/trackwarden-sim", "--link", Link, "--delay", "2"}, More[1]);
         close(More[1]);
         FILE *Ready = fdopen(More[0], "r");
         const bool Up = Simulators[I] > 0 && std::fgets(Line, sizeof Line, Ready) != nullptr;

@@ -109,8 +109,8 @@ void FillAccess(const TPortsSystem &System, TSerialPortInfo &Info)
     struct stat Node;
     if (stat(Info.Name.c_str(), &Node) != 0 || System.Uid == 0)
         return;
-    const bool InGroup =
-        std::find(System.Groups.begin(), System.Groups.end(), static_cast<uint32_t>(Node.st_gid)) != System.Groups.end();
+    const auto Gid = static_cast<uint32_t>(Node.st_gid);
+    const bool InGroup = std::find(System.Groups.begin(), System.Groups.end(), Gid) != System.Groups.end();
     const mode_t Mode = Node.st_mode;
     if (Node.st_uid == System.Uid)
         Info.MayOpen = (Mode & 0600) == 0600;
