@@ -375,6 +375,9 @@ TEST_P(PortsTest, WhatTheListSays)
     const std::string Line = DescribePort(Port);
     EXPECT_EQ(Line.find('\n'), std::string::npos);
     EXPECT_EQ(Line.find("brak dostępu: " + Fix) != std::string::npos, !Row.InGroup) << Line;
+    EXPECT_EQ(Line.find("dostęp: tak") != std::string::npos, Row.InGroup) << Line;
+    EXPECT_EQ(Line.find("zajęty przez: 4242 (minicom)") != std::string::npos, Row.Held) << Line;
+    EXPECT_EQ(Line.find("łącze: COM2") != std::string::npos, Row.ComLink) << Line;
 }
 
 INSTANTIATE_TEST_SUITE_P(Cli, PortsTest, ::testing::ValuesIn(PortsRows),

@@ -32,7 +32,9 @@ std::string DescribePort(const TSerialPortInfo &Port)
     for (const std::string &Com : Port.ComLinks)
         Links += (Links.empty() ? "" : ", ") + Com;
     Field(Line, "łącze: ", Links);
-    if (!Port.MayOpen)
+    if (Port.MayOpen)
+        Line += "  dostęp: tak";
+    else
         Line += "  brak dostępu" + (Port.AccessFix.empty() ? std::string() : ": " + Port.AccessFix);
     Field(Line, "zajęty przez: ", Port.Holder);
     return Line;
