@@ -1,10 +1,16 @@
 // Whole runs through trackwarden-cli against trackwarden-sim (2 ms reply
 // delay), measured against the protocol's floor: every exchange waits five
 // 10 ms ticks of quiet, the wake-up and the resets sleep 5 x 100 ms each.
+// BM_EightProgrammingRuns programs eight simulators with one command and
+// sets it against one programming run: wall time, CPU, memory.
 #include <benchmark/benchmark.h>
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
+#include <dirent.h>
+#include <fstream>
+#include <thread>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,6 +33,8 @@ constexpr int Blocks = 256;
 
 std::string Folder;
 pid_t Simulator = 0;
+constexpr int Devices = 8;
+pid_t Simulators[Devices] = {};
 
 pid_t Spawn(std::vector<std::string> Args, int OutFd)
 {
@@ -64,6 +72,19 @@ bool StartSimulator()
     FILE *Stream = fdopen(Ready[0], "r");
     const bool Listening = Simulator > 0 && std::fgets(Line, sizeof Line, Stream) != nullptr;
     std::fclose(Stream);
+    for (int I = 0; I < Devices && Listening; ++I) {
+        int More[2];
+        if (pipe(More) != 0)
+            return false;
+        const std::string Link = Folder + "DEV" + std::to_string(I);
+        Simulators[I] = Spawn({std::string(TW_BIN_DIR) + "/trackwarden-sim", "--link", Link, "--delay", "2"}, More[1]);
+        close(More[1]);
+        FILE *Ready = fdopen(More[0], "r");
+        const bool Up = Simulators[I] > 0 && std::fgets(Line, sizeof Line, Ready) != nullptr;
+        std::fclose(Ready);
+        if (!Up)
+            return false;
+    }
     const std::string Set = Folder + "default.set";
     pid_t Defaults = Spawn({std::string(TW_BIN_DIR) + "/trackwarden-cli", "defaults", Set}, -1);
     int Status = 0;
@@ -76,6 +97,12 @@ void StopSimulator()
     if (Simulator > 0) {
         kill(Simulator, SIGTERM);
         waitpid(Simulator, nullptr, 0);
+    }
+    for (pid_t Pid : Simulators) {
+        if (Pid > 0) {
+            kill(Pid, SIGTERM);
+            waitpid(Pid, nullptr, 0);
+        }
     }
     const std::string Command = "rm -rf '" + Folder + "'";
     if (!Folder.empty() && std::system(Command.c_str()) != 0)
@@ -124,8 +151,112 @@ void BM_ComparisonRun(benchmark::State &State)
     Run(State, "compare", 1 + Blocks);
 }
 
+// Memory of a process and of its children, in kB, from /proc: the resident
+// set (shared library pages counted in every process) and the proportional
+// set (shared pages divided among their users).
+struct TTreeMemory {
+    long RssKb = 0;
+    long PssKb = 0;
+};
+
+TTreeMemory TreeMemory(pid_t Parent)
+{
+    auto Field = [](const std::string &Path, const char *Name) {
+        std::ifstream In(Path);
+        const size_t Length = std::strlen(Name);
+        for (std::string Line; std::getline(In, Line);)
+            if (Line.compare(0, Length, Name) == 0)
+                return std::atol(Line.c_str() + Length);
+        return 0L;
+    };
+    auto Add = [&](TTreeMemory &Total, const std::string &Pid) {
+        Total.RssKb += Field("/proc/" + Pid + "/status", "VmRSS:");
+        Total.PssKb += Field("/proc/" + Pid + "/smaps_rollup", "Pss:");
+    };
+    TTreeMemory Total;
+    Add(Total, std::to_string(Parent));
+    DIR *Proc = opendir("/proc");
+    if (Proc == nullptr)
+        return Total;
+    while (const dirent *Entry = readdir(Proc)) {
+        std::ifstream Stat(std::string("/proc/") + Entry->d_name + "/stat");
+        std::string Text;
+        std::getline(Stat, Text);
+        const size_t Close = Text.rfind(')');
+        if (Close == std::string::npos)
+            continue;
+        char State = 0;
+        long ParentPid = 0;
+        if (std::sscanf(Text.c_str() + Close + 1, " %c %ld", &State, &ParentPid) == 2 && ParentPid == Parent)
+            Add(Total, Entry->d_name);
+    }
+    closedir(Proc);
+    return Total;
+}
+
+// One programming run, then eight devices programmed by one command: the
+// wall-time ratio, the CLI's CPU share of wall time per device, and the
+// peak memory of the whole process tree against one run's.
+void BM_EightProgrammingRuns(benchmark::State &State)
+{
+    double Wall = 0, Cpu = 0, SingleWall = 0;
+    TTreeMemory Peak, SinglePeak;
+    int Failures = 0;
+    auto Measure = [&](const std::vector<std::string> &Ports, double &Seconds, double &CpuSeconds, TTreeMemory &Most) {
+        std::vector<std::string> Args = {std::string(TW_BIN_DIR) + "/trackwarden-cli", "program",
+                                         Folder + "default.set"};
+        for (const std::string &Port : Ports)
+            Args.insert(Args.end(), {"--port", Port});
+        const auto Start = std::chrono::steady_clock::now();
+        const pid_t Cli = Spawn(Args, -1);
+        std::atomic<bool> Done{false};
+        std::thread Sampler([&] {
+            while (!Done) {
+                const TTreeMemory Now = TreeMemory(Cli);
+                Most.RssKb = std::max(Most.RssKb, Now.RssKb);
+                Most.PssKb = std::max(Most.PssKb, Now.PssKb);
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            }
+        });
+        int Status = 0;
+        rusage Usage = {};
+        wait4(Cli, &Status, 0, &Usage);
+        Done = true;
+        Sampler.join();
+        Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
+        // The children were waited for by the CLI, so the CLI's usage includes theirs.
+        CpuSeconds = static_cast<double>(Usage.ru_utime.tv_sec + Usage.ru_stime.tv_sec) +
+                     static_cast<double>(Usage.ru_utime.tv_usec + Usage.ru_stime.tv_usec) / 1e6;
+        Failures += !(WIFEXITED(Status) && WEXITSTATUS(Status) == 0);
+    };
+    for (auto _ : State) {
+        double SingleCpu = 0, Seconds = 0, CpuSeconds = 0, SingleSeconds = 0;
+        Measure({Folder + "DEV0"}, SingleSeconds, SingleCpu, SinglePeak);
+        SingleWall += SingleSeconds;
+        std::vector<std::string> Ports;
+        for (int I = 0; I < Devices; ++I)
+            Ports.push_back(Folder + "DEV" + std::to_string(I));
+        Measure(Ports, Seconds, CpuSeconds, Peak);
+        State.SetIterationTime(Seconds);
+        Wall += Seconds;
+        Cpu += CpuSeconds;
+    }
+    const double Runs = static_cast<double>(State.iterations());
+    State.counters["single_s"] = SingleWall / Runs;
+    State.counters["ratio"] = Wall / SingleWall;
+    State.counters["cpu_share_per_device"] = Cpu / Wall / Devices;
+    State.counters["single_pss_kb"] = static_cast<double>(SinglePeak.PssKb);
+    State.counters["pss_kb"] = static_cast<double>(Peak.PssKb);
+    State.counters["pss_ratio"] = static_cast<double>(Peak.PssKb) / static_cast<double>(SinglePeak.PssKb);
+    State.counters["rss_ratio"] = static_cast<double>(Peak.RssKb) / static_cast<double>(SinglePeak.RssKb);
+    State.counters["failures"] = Failures;
+    if (Failures > 0)
+        State.SkipWithError("a run did not end with success");
+}
+
 BENCHMARK(BM_ProgrammingRun)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 BENCHMARK(BM_ComparisonRun)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_EightProgrammingRuns)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 
 } // namespace
 

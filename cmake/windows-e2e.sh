@@ -141,5 +141,21 @@ else
   fail "serial port tests on COM12"; grep -E 'Failure|FAILED|SKIPPED|Expected|Which is|Actual' "$work/serial.out" | sed 's/^/    /'
 fi
 
+# Many ports at once: a silent device and a port Wine does not have, a child each.
+run_win batch compare "$silent_w" --port COM2 --port COM8 --json
+if [ "$(cat "$work/batch.rc")" = 1 ] && grep -q '"port":"COM2".*"result":"no-reply"' <(nocr "$work/batch.out") &&
+   grep -q '"port":"COM8".*"result":"port"' <(nocr "$work/batch.out") &&
+   grep -qx 'COM2: Brak odpowiedzi od urządzenia!' <(nocr "$work/batch.err"); then
+  pass "two ports at once: a JSON record each, the log prefixed with the port"
+else
+  fail "two ports at once"; sed 's/^/    /' "$work/batch.out" "$work/batch.err"
+fi
+run_win ports ports
+if [ "$(cat "$work/ports.rc")" = 0 ] && [ -s "$work/ports.out" ]; then
+  pass "ports: $(nocr "$work/ports.out" | head -4 | tr '\n' ';')"
+else
+  fail "ports"; sed 's/^/    /' "$work/ports.out" "$work/ports.err"
+fi
+
 [ $failures = 0 ] && echo "windows-e2e: all passed" || echo "windows-e2e: $failures failed"
 [ $failures = 0 ]

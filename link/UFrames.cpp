@@ -3,6 +3,7 @@
 #include <chrono>
 
 std::atomic<TFramePort *> FramePort{nullptr};
+std::atomic<int32_t> FramesSent{0};
 std::atomic<uint8_t> ReceiveBuffer[ReceiveBufferSize];
 std::atomic<int32_t> ReceivedCount{0};
 std::atomic<bool> Receiving{false};
@@ -28,6 +29,7 @@ bool SendFrame(uint8_t *FrameBuffer, int32_t N)
     ReceivedCount = 0;
     ByteEvent.Reset();
 
+    ++FramesSent;
     TFramePort *Port = FramePort.load();
     return Port != nullptr && Port->Write(FrameBuffer, N + 1);
 }

@@ -29,6 +29,9 @@ public:
 };
 
 extern std::atomic<TFramePort *> FramePort;
+// Frames SendFrame has put out since the program started: front ends tell
+// repeated tries from it (frames beyond one per block).
+extern std::atomic<int32_t> FramesSent;
 
 // Bytes beyond ReceiveBufferSize are dropped, but still keep the reply open.
 extern std::atomic<uint8_t> ReceiveBuffer[ReceiveBufferSize];

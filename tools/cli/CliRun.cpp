@@ -1,5 +1,5 @@
 // program / compare: the run of the window, with a front end of direct calls.
-#include "CliCommands.h"
+#include "CliBatch.h"
 
 #include "UFiles.h"
 #include "UFolders.h"
@@ -7,25 +7,34 @@
 #include "URun.h"
 #include "URunLines.h"
 
-#include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <unistd.h>
 
 namespace {
 
-constexpr int32_t HighestComPort = 8;
 constexpr int BarWidth = 40;
 
 // The worker calls these on its own thread; nothing else runs meanwhile but
 // the ticker, so no call needs a lock.
 class TCliFrontEnd : public TRunFrontEnd {
 public:
-    TCliFrontEnd(int32_t Port, std::string DevicePath) : Port(Port), DevicePath(std::move(DevicePath)) {}
+    // Log: where the run's log goes (stdout, or stderr under --json).
+    TCliFrontEnd(int32_t Port, std::string DevicePath, TRunTracker &Tracker, FILE *Log)
+        : Port(Port), DevicePath(std::move(DevicePath)), Tracker(Tracker), Log(Log)
+    {
+    }
 
     void ClearLog() override {}
     // The preparation goes to stderr: stdout carries exactly the run's log.
-    void AppendLine(const std::string &Line, bool) override { std::fprintf(stderr, "%s\n", Line.c_str()); }
+    void AppendLine(const std::string &Line, bool) override
+    {
+        if (Child)
+            WriteChildRecord('A', 0, Line);
+        else
+            std::fprintf(stderr, "%s\n", Line.c_str());
+    }
     void TakeSettings() override {} // Settings already hold the set read from its file
     void ShowSettingsError(const std::string &Text) override { Complain(Text); }
     int32_t ChosenPort() override { return Port; }
@@ -34,14 +43,22 @@ public:
 
     void ShowLine(const std::string &Line) override
     {
-        ClearBar();
-        std::fwrite(Line.data(), 1, Line.size(), stdout);
-        std::fputc('\n', stdout);
-        std::fflush(stdout);
+        Tracker.Line(Line, FramesSent.load());
         LastLine = Line;
+        if (Child) {
+            WriteChildRecord('L', FramesSent.load(), Line);
+            return;
+        }
+        ClearBar();
+        std::fwrite(Line.data(), 1, Line.size(), Log);
+        std::fputc('\n', Log);
+        std::fflush(Log);
     }
     void ShowProgress(int32_t Bytes) override
     {
+        Tracker.Progress(Bytes, FramesSent.load());
+        if (Child)
+            WriteChildRecord('P', FramesSent.load(), std::to_string(Bytes));
         if (!BarOnTerminal)
             return;
         const int Filled = static_cast<int>(static_cast<int64_t>(Bytes) * BarWidth / DeviceImageSize);
@@ -72,48 +89,44 @@ private:
 
     int32_t Port;
     std::string DevicePath;
+    TRunTracker &Tracker;
+    FILE *Log;
+    const bool Child = IsBatchChild();
     std::unique_ptr<TTicker> Ticker;
     std::string LastLine;
-    const bool BarOnTerminal = isatty(STDERR_FILENO) == 1;
+    const bool BarOnTerminal = !Child && isatty(STDERR_FILENO) == 1;
     bool BarShown = false;
 };
 
-// COM1..COM8 (the link Sys/COMn beside the program, else the n-th serial port) or a device path.
-bool ParsePort(const std::string &Text, int32_t &Port, std::string &DevicePath)
-{
-    if (Text.find('/') != std::string::npos) {
-        Port = 1;
-        DevicePath = Text;
-        return true;
-    }
-    if (Text.size() == 4 && std::toupper(static_cast<unsigned char>(Text[0])) == 'C' &&
-        std::toupper(static_cast<unsigned char>(Text[1])) == 'O' &&
-        std::toupper(static_cast<unsigned char>(Text[2])) == 'M' && Text[3] >= '1' &&
-        Text[3] <= '0' + HighestComPort) {
-        Port = Text[3] - '0';
-        DevicePath.clear();
-        return true;
-    }
-    return false;
-}
-
 int RunSet(const TCliArgs &Args, int32_t Mode)
 {
+    TRunRequest Request;
+    if (!ParseRunRequest(Args, Mode, Request))
+        return ExitFailure;
+    if (Request.Ports.size() > 1)
+        return RunBatch(Request);
     int32_t Port = 0;
     std::string DevicePath;
-    if (Args[1] != "--port" || !ParsePort(Args[2], Port, DevicePath)) {
-        Complain("port: COM1..COM" + std::to_string(HighestComPort) + " albo ścieżka urządzenia, np. --port COM1");
-        return ExitFailure;
-    }
+    ParsePort(Request.Ports[0], Port, DevicePath);
     ProgramDir.Assign(ProgramFolder());
-    if (!ReadSetFile(Args[0], Settings))
+    if (!ReadRunSet(Request.SetPath, Settings))
+        return ExitFailure;
+    TRunReports Reports;
+    if (!Reports.Open(Request))
         return ExitFailure;
 
-    TCliFrontEnd FrontEnd(Port, DevicePath);
+    TRunTracker Tracker(*Request.Mode);
+    TCliFrontEnd FrontEnd(Port, DevicePath, Tracker, Request.Json ? stderr : stdout);
+    const TRunRecord Record = Reports.Begin(Request.Ports[0]);
+    const auto Start = std::chrono::steady_clock::now();
     if (!StartRun(FrontEnd, Mode))
         return ExitFailure;
+    Reports.SetHashes(&Settings, sizeof Settings, DeviceImage, sizeof DeviceImage);
     WaitRunEnd();
     FrontEnd.EndRun();
+    const auto Ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - Start);
+    if (!Reports.Finish(Record, Tracker, Ms.count()))
+        return ExitFailure;
     return FrontEnd.Succeeded() ? ExitOk : ExitNegative;
 }
 

@@ -1,0 +1,66 @@
+#include "CliAudit.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+struct TAuditLog {
+    int Fd = -1;
+};
+
+TAuditLog *OpenAuditLog(const std::string &Path)
+{
+    const int Fd = open(Path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644);
+    if (Fd < 0)
+        return nullptr;
+    return new TAuditLog{Fd};
+}
+
+bool AppendAuditLine(TAuditLog *Log, const std::string &Line)
+{
+    if (Log == nullptr)
+        return false;
+    while (flock(Log->Fd, LOCK_EX) != 0)
+        if (errno != EINTR)
+            return false;
+    // O_APPEND puts every write at the end as it stands at that moment.
+    size_t Done = 0;
+    bool Ok = true;
+    while (Done < Line.size()) {
+        const ssize_t N = write(Log->Fd, Line.data() + Done, Line.size() - Done);
+        if (N < 0 && errno == EINTR)
+            continue;
+        if (N <= 0) {
+            Ok = false;
+            break;
+        }
+        Done += static_cast<size_t>(N);
+    }
+    flock(Log->Fd, LOCK_UN);
+    return Ok;
+}
+
+void CloseAuditLog(TAuditLog *Log)
+{
+    if (Log == nullptr)
+        return;
+    close(Log->Fd);
+    delete Log;
+}
+
+std::string IsoTimeNow()
+{
+    const std::time_t Now = std::time(nullptr);
+    std::tm Local = {};
+    localtime_r(&Now, &Local);
+    char Text[40];
+    std::strftime(Text, sizeof Text, "%Y-%m-%dT%H:%M:%S", &Local);
+    const long Offset = Local.tm_gmtoff;
+    const long Minutes = (Offset < 0 ? -Offset : Offset) / 60;
+    char Zone[32];
+    std::snprintf(Zone, sizeof Zone, "%c%02ld:%02ld", Offset < 0 ? '-' : '+', Minutes / 60, Minutes % 60);
+    return std::string(Text) + Zone;
+}

@@ -1,0 +1,189 @@
+// What program/compare are asked to do, and what a run came to.
+#include "CliBatch.h"
+#include "CliProcess.h"
+
+#include "UFiles.h"
+#include "URun.h"
+#include "URunLines.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+constexpr int32_t HighestComPort = 8;
+constexpr int32_t BlockSize = 32;
+
+// A new run mode is one row here.
+const TRunModeRow ModeRows[] = {
+    {"program", RunModeProgram, LineProgramDone},
+    {"compare", RunModeCompare, LineCompareDone},
+};
+
+// The lines that end a run without success, and what scripts are told.
+struct TOutcomeLine {
+    const char *Line;
+    const char *Result;
+    bool AtBlock; // the pass's progress names the failing block
+};
+const TOutcomeLine FailureLines[] = {
+    {LinePortFailed, "port", false},
+    {LineNoReply, "no-reply", false},
+    {LineWriteFailed, "write", true},
+    {LineProgramVerifyFailed, "verify", true},
+    {LineCompareFailed, "verify", true},
+};
+
+bool StartsWith(const std::string &Text, const char *Prefix)
+{
+    return Text.rfind(Prefix, 0) == 0;
+}
+
+} // namespace
+
+const char *const PortUsage = "port: COM1..COM8 albo ścieżka urządzenia, np. --port COM1";
+const char *const ChildEnvironment = "TRACKWARDEN_CLI_CHILD";
+
+const TRunModeRow *RunModeRow(int32_t Mode)
+{
+    for (const TRunModeRow &Row : ModeRows)
+        if (Row.Mode == Mode)
+            return &Row;
+    return nullptr;
+}
+
+// COM1..COM8 (the link Sys/COMn beside the program, else the n-th serial port) or a device path.
+bool ParsePort(const std::string &Text, int32_t &Port, std::string &DevicePath)
+{
+    if (Text.find('/') != std::string::npos) {
+        Port = 1;
+        DevicePath = Text;
+        return true;
+    }
+    if (Text.size() == 4 && std::toupper(static_cast<unsigned char>(Text[0])) == 'C' &&
+        std::toupper(static_cast<unsigned char>(Text[1])) == 'O' &&
+        std::toupper(static_cast<unsigned char>(Text[2])) == 'M' && Text[3] >= '1' &&
+        Text[3] <= '0' + HighestComPort) {
+        Port = Text[3] - '0';
+        DevicePath.clear();
+        return true;
+    }
+    return false;
+}
+
+bool ParseRunRequest(const TCliArgs &Args, int32_t Mode, TRunRequest &Request)
+{
+    Request.Mode = RunModeRow(Mode);
+    Request.SetPath = Args.empty() ? std::string() : Args[0];
+    for (size_t I = 1; I < Args.size(); ++I) {
+        const std::string &Option = Args[I];
+        if (Option == "--port" && I + 1 < Args.size()) {
+            int32_t Port = 0;
+            std::string DevicePath;
+            if (!ParsePort(Args[I + 1], Port, DevicePath)) {
+                Complain(PortUsage);
+                return false;
+            }
+            Request.Ports.push_back(Args[++I]);
+        } else if (Option == "--json") {
+            Request.Json = true;
+        } else if (Option == "--log" && I + 1 < Args.size() && Request.LogPath.empty()) {
+            Request.LogPath = Args[++I];
+        } else {
+            if (Option == "--port")
+                Complain(PortUsage);
+            else if (Option == "--log")
+                Complain("--log PLIK: brak nazwy pliku albo dziennik podany drugi raz");
+            else
+                Complain("nieznana opcja: " + Option);
+            return false;
+        }
+    }
+    if (Request.Ports.empty()) {
+        Complain(PortUsage);
+        return false;
+    }
+    return Request.Mode != nullptr;
+}
+
+void TRunTracker::Line(const std::string &Text, int32_t Frames)
+{
+    LastLine = Text;
+    if (!Text.empty())
+        Phase = Text;
+    if (Text == LineConnecting || Text == LineProgramming || Text == LineVerifying) {
+        RepeatsBefore = Repeats;
+        PhaseBase = Frames;
+        Bytes = 0;
+    } else if (StartsWith(Text, LineVersion) && PhaseBase >= 0) {
+        // Wersja urządzenia: "1.2.3".
+        const size_t Open = Text.find('"'), Close = Text.rfind('"');
+        if (Open != std::string::npos && Close > Open)
+            Version = Text.substr(Open + 1, Close - Open - 1);
+        Repeats = RepeatsBefore + std::max(0, Frames - PhaseBase - 1);
+        RepeatsBefore = Repeats;
+        PhaseBase = -1;
+    } else if (Text == LineReset) {
+        PhaseBase = -1;
+    }
+    if (Text == Mode.DoneLine) {
+        Result = "ok";
+        Outcome = Text;
+        return;
+    }
+    for (const TOutcomeLine &Failure : FailureLines) {
+        if (Text != Failure.Line)
+            continue;
+        Result = Failure.Result;
+        Outcome = Text;
+        if (Failure.AtBlock)
+            FailedAddress = Bytes;
+        // Every try of the failed exchange but its first was a repeat.
+        if (PhaseBase >= 0)
+            Repeats = RepeatsBefore + std::max(0, Frames - PhaseBase - (Bytes + BlockSize - 1) / BlockSize - 1);
+        PhaseBase = -1;
+    }
+}
+
+// Shown before each block's first try, and once at the end of the pass: the
+// frames of the pass so far are one per finished block plus the repeats.
+void TRunTracker::Progress(int32_t NewBytes, int32_t Frames)
+{
+    Bytes = NewBytes;
+    if (PhaseBase >= 0)
+        Repeats = RepeatsBefore + std::max(0, Frames - PhaseBase - (Bytes + BlockSize - 1) / BlockSize);
+}
+
+bool IsBatchChild()
+{
+    static const bool Child = std::getenv(ChildEnvironment) != nullptr;
+    return Child;
+}
+
+void WriteChildRecord(char Kind, int32_t Frames, const std::string &Text)
+{
+    // One write per record, so that a record never mixes with the child's stderr on the same pipe.
+    std::string Record(1, Kind);
+    if (Kind != 'A')
+        Record += " " + std::to_string(Frames);
+    Record += " " + Text + "\n";
+    std::fwrite(Record.data(), 1, Record.size(), stdout);
+    std::fflush(stdout);
+}
+
+bool ReadRunSet(const std::string &Path, TSettings &Set)
+{
+    if (!IsBatchChild())
+        return ReadSetFile(Path, Set);
+    // The parent read and checked the file once and hands every child the same bytes.
+    TSettings Read;
+    SetBinaryStdin();
+    if (std::fread(&Read, 1, sizeof Read, stdin) != sizeof Read) {
+        Complain(Path + ": zestaw niekompletny na standardowym wejściu");
+        return false;
+    }
+    Set = Read;
+    return true;
+}
