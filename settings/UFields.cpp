@@ -293,6 +293,16 @@ void SetFieldText(TSettings &S, const TFieldDesc &F, std::string_view Value)
     P[0] = static_cast<uint8_t>(Kept);
 }
 
+bool SameFieldValue(const TSettings &A, const TSettings &B, const TFieldDesc &F)
+{
+    switch (F.Kind) {
+    case TFieldKind::Text: return FieldText(A, F) == FieldText(B, F);
+    case TFieldKind::Flag:
+    case TFieldKind::RadioPair: return FieldByte(A, F) == FieldByte(B, F);
+    default: return FieldInt(A, F) == FieldInt(B, F);
+    }
+}
+
 std::string FieldValueText(const TSettings &S, const TFieldDesc &F)
 {
     switch (F.Kind) {

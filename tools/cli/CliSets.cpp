@@ -24,17 +24,6 @@ std::vector<const TFieldDesc *> FieldsInRecordOrder()
     return Fields;
 }
 
-// Raw values, so that two texts that print alike but differ in bytes still differ.
-bool SameValue(const TSettings &A, const TSettings &B, const TFieldDesc &F)
-{
-    switch (F.Kind) {
-    case TFieldKind::Text: return FieldText(A, F) == FieldText(B, F);
-    case TFieldKind::Flag:
-    case TFieldKind::RadioPair: return FieldByte(A, F) == FieldByte(B, F);
-    default: return FieldInt(A, F) == FieldInt(B, F);
-    }
-}
-
 void PrintLine(const std::string &Line)
 {
     std::fwrite(Line.data(), 1, Line.size(), stdout);
@@ -133,7 +122,7 @@ int CliDiff(const TCliArgs &Args)
         return ExitFailure;
     int Differences = 0;
     for (const TFieldDesc *F : FieldsInRecordOrder()) {
-        if (SameValue(A, B, *F))
+        if (SameFieldValue(A, B, *F))
             continue;
         PrintLine(F->Name + ": " + FieldValueText(A, *F) + " -> " + FieldValueText(B, *F));
         ++Differences;
