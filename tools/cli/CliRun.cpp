@@ -1,10 +1,12 @@
-// program / compare: the run of the window, with a front end of direct calls.
+// program / compare / read: the run of the window, with a front end of direct calls.
 #include "CliCommands.h"
 
 #include "UFiles.h"
 #include "UFrames.h"
 #include "URun.h"
 #include "URunLines.h"
+#include "UImageDecode.h"
+#include "UProcs.h"
 
 #include <cctype>
 #include <cstdio>
@@ -57,7 +59,10 @@ public:
         Ticker.reset();
         RunInProgress = false;
     }
-    bool Succeeded() const { return LastLine == LineProgramDone || LastLine == LineCompareDone; }
+    bool Succeeded() const
+    {
+        return LastLine == LineProgramDone || LastLine == LineCompareDone || LastLine == LineReadDone;
+    }
 
 private:
     void ClearBar()
@@ -96,24 +101,57 @@ bool ParsePort(const std::string &Text, int32_t &Port, std::string &DevicePath)
     return false;
 }
 
+bool TakePort(const std::string &Option, const std::string &Text, int32_t &Port, std::string &DevicePath)
+{
+    if (Option == "--port" && ParsePort(Text, Port, DevicePath))
+        return true;
+    Complain("port: COM1..COM" + std::to_string(HighestComPort) + " albo ścieżka urządzenia, np. --port COM1");
+    return false;
+}
+
+// The run to its end; true when its last line was the success line.
+bool RunToEnd(int32_t Port, const std::string &DevicePath, int32_t Mode, bool &Started)
+{
+    TCliFrontEnd FrontEnd(Port, DevicePath);
+    Started = StartRun(FrontEnd, Mode);
+    if (!Started)
+        return false;
+    WaitRunEnd();
+    FrontEnd.EndRun();
+    return FrontEnd.Succeeded();
+}
+
 int RunSet(const TCliArgs &Args, int32_t Mode)
 {
     int32_t Port = 0;
     std::string DevicePath;
-    if (Args[1] != "--port" || !ParsePort(Args[2], Port, DevicePath)) {
-        Complain("port: COM1..COM" + std::to_string(HighestComPort) + " albo ścieżka urządzenia, np. --port COM1");
+    bool Details = false;
+    if (!TakePort(Args[1], Args[2], Port, DevicePath))
         return ExitFailure;
-    }
+    if (Mode == RunModeCompare && !ParseOptions(Args, 3, {{"--details", nullptr, &Details}}))
+        return ExitFailure;
+    if (Mode == RunModeCompare && Details)
+        Mode = RunModeCompareDetails;
     ProgramDir.Assign(ExecutableDir());
     if (!ReadSetFile(Args[0], Settings))
         return ExitFailure;
 
-    TCliFrontEnd FrontEnd(Port, DevicePath);
-    if (!StartRun(FrontEnd, Mode))
+    bool Started = false;
+    const bool Succeeded = RunToEnd(Port, DevicePath, Mode, Started);
+    if (!Started)
         return ExitFailure;
-    WaitRunEnd();
-    FrontEnd.EndRun();
-    return FrontEnd.Succeeded() ? ExitOk : ExitNegative;
+    if (Mode == RunModeCompareDetails && !Succeeded) {
+        if (ProgressBytes.load() != static_cast<int32_t>(DeviceImageSize)) {
+            Complain("nie odczytano całej pamięci urządzenia: różnic nie da się wskazać");
+            return ExitNegative;
+        }
+        for (const TImageDifference &D : CompareDeviceImage(Settings, ReadImage)) {
+            const std::string Line = ImageDifferenceText(D);
+            std::fwrite(Line.data(), 1, Line.size(), stdout);
+            std::fputc('\n', stdout);
+        }
+    }
+    return Succeeded ? ExitOk : ExitNegative;
 }
 
 } // namespace
@@ -126,4 +164,33 @@ int CliProgram(const TCliArgs &Args)
 int CliCompare(const TCliArgs &Args)
 {
     return RunSet(Args, RunModeCompare);
+}
+
+int CliRead(const TCliArgs &Args)
+{
+    int32_t Port = 0;
+    std::string DevicePath, BasePath, ImagePath;
+    if (!TakePort(Args[0], Args[1], Port, DevicePath) ||
+        !ParseOptions(Args, 3, {{"--base", &BasePath}, {"--image", &ImagePath}}))
+        return ExitFailure;
+    // The outputs, known before anything is written: Args[2] and ImagePath (input: BasePath).
+    const std::string &OutPath = Args[2];
+    ProgramDir.Assign(ExecutableDir());
+    auto Set = std::make_unique<TSettings>();
+    if (BasePath.empty()) {
+        SetDefaultSettings();
+        *Set = Settings;
+    } else if (!ReadSetFile(BasePath, *Set)) {
+        return ExitFailure;
+    }
+
+    bool Started = false;
+    if (!RunToEnd(Port, DevicePath, RunModeRead, Started))
+        return Started ? ExitNegative : ExitFailure;
+    const TImageDecoding Decoding = DecodeDeviceImage(ReadImage, *Set);
+    if (!WriteOutFile(OutPath, Set.get(), sizeof(TSettings)) ||
+        (!ImagePath.empty() && !WriteOutFile(ImagePath, ReadImage, sizeof ReadImage)))
+        return ExitFailure;
+    PrintDecoding(Decoding);
+    return ExitOk;
 }

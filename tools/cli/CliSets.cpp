@@ -2,6 +2,7 @@
 
 #include "UFields.h"
 #include "UFiles.h"
+#include "UImageDecode.h"
 #include "UProcs.h"
 
 #include <algorithm>
@@ -115,10 +116,35 @@ int CliDump(const TCliArgs &Args)
     return ExitOk;
 }
 
+namespace {
+
+// A side of diff: a set, or a device image decoded onto Base.
+bool ReadSide(const std::string &Path, const TSettings &Base, TSettings &Set)
+{
+    uint8_t Image[DeviceImageSize];
+    if (!ReadImageFile(Path, Image))
+        return false;
+    Set = Base;
+    for (const TImageFinding &F : DecodeDeviceImage(Image, Set).Findings)
+        Complain(Path + ": " + ImageFindingText(F));
+    return true;
+}
+
+} // namespace
+
 int CliDiff(const TCliArgs &Args)
 {
+    // An image is compared as the settings it carries: decoded onto the set
+    // on the other side (so that what no image holds never differs), or
+    // onto a new default set when both sides are images.
+    const bool ImageA = IsImageFile(Args[0]), ImageB = IsImageFile(Args[1]);
     TSettings A, B;
-    if (!ReadSetFile(Args[0], A) || !ReadSetFile(Args[1], B))
+    if ((!ImageA && !ReadSetFile(Args[0], A)) || (!ImageB && !ReadSetFile(Args[1], B)))
+        return ExitFailure;
+    SetDefaultSettings();
+    if (ImageA && !ReadSide(Args[0], ImageB ? Settings : B, A))
+        return ExitFailure;
+    if (ImageB && !ReadSide(Args[1], ImageA ? Settings : A, B))
         return ExitFailure;
     int Differences = 0;
     for (const TFieldDesc *F : FieldsInRecordOrder()) {
