@@ -277,11 +277,16 @@ void SetFieldByte(TSettings &S, const TFieldDesc &F, uint8_t Value)
     *At(S, F) = Value;
 }
 
-std::string FieldText(const TSettings &S, const TFieldDesc &F)
+std::string_view FieldChars(const TSettings &S, const TFieldDesc &F)
 {
     const uint8_t *P = At(S, F);
     const int Len = P[0] <= F.Capacity ? P[0] : F.Capacity;
-    return std::string(reinterpret_cast<const char *>(P + 1), static_cast<size_t>(Len));
+    return std::string_view(reinterpret_cast<const char *>(P + 1), static_cast<size_t>(Len));
+}
+
+std::string FieldText(const TSettings &S, const TFieldDesc &F)
+{
+    return std::string(FieldChars(S, F));
 }
 
 void SetFieldText(TSettings &S, const TFieldDesc &F, std::string_view Value)

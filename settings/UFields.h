@@ -46,6 +46,7 @@ uint8_t FieldByte(const TSettings &S, const TFieldDesc &F); // Flag, RadioPair
 void SetFieldByte(TSettings &S, const TFieldDesc &F, uint8_t Value);
 // Text fields: the characters that count (Windows-1250), at most Capacity.
 std::string FieldText(const TSettings &S, const TFieldDesc &F);
+std::string_view FieldChars(const TSettings &S, const TFieldDesc &F); // the same, in place
 // Keeps the first Capacity bytes of Value; the old tail stays.
 void SetFieldText(TSettings &S, const TFieldDesc &F, std::string_view Value);
 

@@ -25,15 +25,17 @@ public:
             Image[At] = Value;
     }
 
-    // Chars holds at most 255 bytes, so the length fits its byte.
-    void PutStringRecord(size_t At, std::string_view Chars)
+    // Chars and the Extra zero characters appended to them hold at most 255
+    // bytes, so the length fits its byte.
+    void PutStringRecord(size_t At, std::string_view Chars, size_t Extra = 0)
     {
-        const auto L = static_cast<uint8_t>(Chars.size());
+        const size_t N = Chars.size() + Extra;
+        const auto L = static_cast<uint8_t>(N);
         Store(At, L);
         Store(At + 1, static_cast<uint8_t>(255 - L));
-        for (size_t I = 0; I < Chars.size(); ++I)
-            Store(At + 2 + I, static_cast<uint8_t>(Chars[I]));
-        Store(At + 2 + Chars.size(), 0);
+        for (size_t I = 0; I < N; ++I)
+            Store(At + 2 + I, I < Chars.size() ? static_cast<uint8_t>(Chars[I]) : 0);
+        Store(At + 2 + N, 0);
     }
 
     uint8_t (&Image)[DeviceImageSize];
@@ -76,7 +78,7 @@ void PutEntry(TImageWriter &W, const TSettings &S, const TImageEntry &E)
         for (size_t I = 0; I < E.Bytes.size(); ++I)
             W.Store(P + I, E.Bytes[I]);
         break;
-    case TImageKind::Length: W.Store(P, static_cast<uint8_t>(FieldText(S, *E.Field).size())); break;
+    case TImageKind::Length: W.Store(P, static_cast<uint8_t>(FieldChars(S, *E.Field).size())); break;
     case TImageKind::Byte: W.Store(P, LowByte(FieldInt(S, *E.Field))); break;
     case TImageKind::Flag: W.Store(P, FieldByte(S, *E.Field) != 0 ? 1 : 0); break;
     case TImageKind::CondByte:
@@ -90,9 +92,9 @@ void PutEntry(TImageWriter &W, const TSettings &S, const TImageEntry &E)
             W.Image[P] |= static_cast<uint8_t>(1u << E.Bit);
         break;
     case TImageKind::FunctionBits: W.Store(P, FunctionByte(S, E)); break;
-    case TImageKind::StringRecord: W.PutStringRecord(P, FieldText(S, *E.Field)); break;
+    case TImageKind::StringRecord: W.PutStringRecord(P, FieldChars(S, *E.Field)); break;
     case TImageKind::SimPinRecord: {
-        const std::string Pin = FieldText(S, *E.Field);
+        const std::string_view Pin = FieldChars(S, *E.Field);
         if (Pin.size() != ImageSimPinLength) {
             W.PutStringRecord(P, {});
             break;
@@ -103,15 +105,15 @@ void PutEntry(TImageWriter &W, const TSettings &S, const TImageEntry &E)
         W.PutStringRecord(P, Chars);
         break;
     }
-    case TImageKind::TextSlot: W.PutStringRecord(P, FieldText(S, *E.Field) + '\0'); break;
+    case TImageKind::TextSlot: W.PutStringRecord(P, FieldChars(S, *E.Field), 1); break;
     case TImageKind::Code: {
-        const std::string Chars = ConditionHolds(S, E) ? FieldText(S, *E.Field) : std::string();
+        const std::string_view Chars = ConditionHolds(S, E) ? FieldChars(S, *E.Field) : std::string_view();
         for (size_t I = 0; I < E.Room; ++I)
             W.Store(P + I, I < Chars.size() ? static_cast<uint8_t>(Chars[I]) : 0);
         break;
     }
     case TImageKind::PinTrailer: {
-        const std::string Pin = FieldText(S, *E.Field);
+        const std::string_view Pin = FieldChars(S, *E.Field);
         W.Store(P, 4);
         W.Store(P + 1, 251);
         for (size_t I = 0; I < 4; ++I)
