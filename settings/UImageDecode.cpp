@@ -49,7 +49,11 @@ public:
 private:
     void Find(uint32_t Offset, uint32_t Count, std::string Text)
     {
-        Out.Findings.push_back({Offset, Count, std::move(Text)});
+        Out.Findings.push_back({Offset, Count, nullptr, std::move(Text)});
+    }
+    void Find(uint32_t Offset, uint32_t Count, const TFieldDesc *Field, std::string Text)
+    {
+        Out.Findings.push_back({Offset, Count, Field, std::move(Text)});
     }
     void Keep(const TFieldDesc *F, TKeptReason Reason) { Out.Kept.push_back({F, Reason}); }
     void Cover(uint32_t From, uint32_t Count)
@@ -62,7 +66,7 @@ private:
     {
         if (X[P + 1] == static_cast<uint8_t>(255 - X[P]))
             return true;
-        Find(P, 2, E.Field->Name + ": długość " + std::to_string(X[P]) + " i dopełnienie " + std::to_string(X[P + 1]) +
+        Find(P, 2, E.Field, "długość " + std::to_string(X[P]) + " i dopełnienie " + std::to_string(X[P + 1]) +
                        " nie pasują do siebie");
         return false;
     }
@@ -154,14 +158,14 @@ void TDecoder::Entry(const TImageEntry &E)
         Cover(P, 1);
         SetValue(S, *E.Field, B);
         if (B < E.Low || B > E.High)
-            Find(P, 1, E.Field->Name + ": " + std::to_string(B) + " poza zakresem " + std::to_string(E.Low) + ".." +
+            Find(P, 1, E.Field, std::to_string(B) + " poza zakresem " + std::to_string(E.Low) + ".." +
                            std::to_string(E.High));
         break;
     case TImageKind::Flag:
         Cover(P, 1);
         SetValue(S, *E.Field, B != 0 ? 1 : 0);
         if (B > 1)
-            Find(P, 1, E.Field->Name + ": " + std::to_string(B) + " zamiast 0 albo 1");
+            Find(P, 1, E.Field, std::to_string(B) + " zamiast 0 albo 1");
         break;
     case TImageKind::CondByte: {
         Cover(P, 1);
@@ -179,10 +183,10 @@ void TDecoder::Entry(const TImageEntry &E)
         if (V == 0) {
             V = B / E.Scale;
             V = V < E.Low ? E.Low : V > E.High ? E.High : V;
-            Find(P, 1, E.Field->Name + ": bajt " + std::to_string(B) + " nie jest wielokrotnością " +
+            Find(P, 1, E.Field, "bajt " + std::to_string(B) + " nie jest wielokrotnością " +
                            std::to_string(E.Scale));
         } else if (V < E.Low || V > E.High) {
-            Find(P, 1, E.Field->Name + ": " + std::to_string(V) + " poza zakresem " + std::to_string(E.Low) + ".." +
+            Find(P, 1, E.Field, std::to_string(V) + " poza zakresem " + std::to_string(E.Low) + ".." +
                            std::to_string(E.High));
         }
         SetValue(S, *E.Field, V);
@@ -196,7 +200,7 @@ void TDecoder::Entry(const TImageEntry &E)
         } else if (Set) {
             // The rows of the same field's wider bit come first.
             if (GetValue(S, *E.Field) == 0)
-                Find(P, 1, E.Field->Name + ": bit " + std::to_string(E.Bit) + " ustawiony bez bitu użycia wejścia");
+                Find(P, 1, E.Field, "bit " + std::to_string(E.Bit) + " ustawiony bez bitu użycia wejścia");
             SetValue(S, *E.Field, E.Value);
         }
         break;
@@ -214,7 +218,7 @@ void TDecoder::Entry(const TImageEntry &E)
         SetValue(S, *E.Field3, B >> 7);
         const int GpsBits = (B >> 2 & 1) + (B >> 3 & 1) + (B >> 4 & 1);
         if (GpsBits > 1 || (B & 0x60) != 0)
-            Find(P, 1, E.Field->Name + ": bajt funkcji " + std::to_string(B) +
+            Find(P, 1, E.Field, "bajt funkcji " + std::to_string(B) +
                            (GpsBits > 1 ? " ma kilka akcji GPS naraz" : " ma nieznane bity 5-6"));
         break;
     }
@@ -225,12 +229,12 @@ void TDecoder::Entry(const TImageEntry &E)
     case TImageKind::PinTrailer: {
         Cover(P, E.Room);
         if (X[P] != 4 || X[P + 1] != 251)
-            Find(P, 2, "PIN urządzenia: nagłówek " + std::to_string(X[P]) + " " + std::to_string(X[P + 1]) +
+            Find(P, 2, E.Field, "nagłówek " + std::to_string(X[P]) + " " + std::to_string(X[P + 1]) +
                            " zamiast 4 251");
         const std::string Pin = PaddedChars(&X[P + 2], 4);
         SetFieldText(S, *E.Field, Pin);
         if (Pin.find('\0') != std::string::npos)
-            Find(P + 2, 4, E.Field->Name + ": znak zerowy wewnątrz PIN-u");
+            Find(P + 2, 4, E.Field, "znak zerowy wewnątrz PIN-u");
         break;
     }
     }
@@ -250,16 +254,16 @@ void TDecoder::Code(const TImageEntry &E)
         if (!E.CondEquals)
             Keep(E.Cond, TKeptReason::ConditionOff);
         if (!Chars.empty() || Last)
-            Find(P, E.Room, E.Field->Name + ": bajty kodu przy wyłączonym warunku " + E.Cond->Name);
+            Find(P, E.Room, E.Field, "bajty kodu przy wyłączonym warunku " + E.Cond->Name);
         return;
     }
     if (!E.CondEquals)
         SetValue(S, *E.Cond, 1);
     SetFieldText(S, *E.Field, Chars);
     if (Last)
-        Find(P, E.Room, E.Field->Name + ": piąty bajt kodu nie jest zerem");
+        Find(P, E.Room, E.Field, "piąty bajt kodu nie jest zerem");
     else if (Chars.find('\0') != std::string::npos)
-        Find(P, E.Room, E.Field->Name + ": znak zerowy wewnątrz kodu");
+        Find(P, E.Room, E.Field, "znak zerowy wewnątrz kodu");
 }
 
 void TDecoder::SimPin(const TImageEntry &E)
@@ -271,13 +275,13 @@ void TDecoder::SimPin(const TImageEntry &E)
         Cover(P, 3);
         CheckComplement(E, P);
         if (X[P + 2] != 0)
-            Find(P + 2, 1, E.Field->Name + ": brak bajtu zerowego na końcu rekordu");
+            Find(P + 2, 1, E.Field, "brak bajtu zerowego na końcu rekordu");
         Keep(E.Field, TKeptReason::EmptyRecord);
         return;
     }
     Cover(P, E.Room);
     if (L != Full || std::memcmp(&X[P + 2], E.Bytes.data(), E.Bytes.size()) != 0) {
-        Find(P, E.Room, E.Field->Name + ": rekord o długości " + std::to_string(L) + " nie jest rekordem PIN-u");
+        Find(P, E.Room, E.Field, "rekord o długości " + std::to_string(L) + " nie jest rekordem PIN-u");
         Keep(E.Field, TKeptReason::Untrusted);
         return;
     }
@@ -285,7 +289,7 @@ void TDecoder::SimPin(const TImageEntry &E)
     SetFieldText(S, *E.Field,
                  std::string(reinterpret_cast<const char *>(&X[P + 2 + E.Bytes.size()]), ImageSimPinLength));
     if (X[P + 2 + Full - 1] != 0 || X[P + 2 + Full] != 0)
-        Find(P + 1 + Full, 2, E.Field->Name + ": brak bajtów zerowych na końcu rekordu");
+        Find(P + 1 + Full, 2, E.Field, "brak bajtów zerowych na końcu rekordu");
 }
 
 void TDecoder::StringRecord(const TImageEntry &E)
@@ -297,16 +301,16 @@ void TDecoder::StringRecord(const TImageEntry &E)
     Cover(P, N + 3);
     CheckComplement(E, P);
     if (L > Capacity)
-        Find(P, 1, E.Field->Name + ": długość " + std::to_string(L) + " ponad pojemność " + std::to_string(Capacity));
+        Find(P, 1, E.Field, "długość " + std::to_string(L) + " ponad pojemność " + std::to_string(Capacity));
     else if (N + 3 > E.Room)
-        Find(P, 1, E.Field->Name + ": rekord długości " + std::to_string(L) + " wychodzi poza swoje " +
+        Find(P, 1, E.Field, "rekord długości " + std::to_string(L) + " wychodzi poza swoje " +
                        std::to_string(E.Room) + " bajtów");
     else if (X[P + 2 + N] != 0)
-        Find(P + 2 + N, 1, E.Field->Name + ": brak bajtu zerowego na końcu rekordu");
+        Find(P + 2 + N, 1, E.Field, "brak bajtu zerowego na końcu rekordu");
     SetFieldText(S, *E.Field, std::string(reinterpret_cast<const char *>(&X[P + 2]), N));
     for (size_t K = 0; K < LengthFields.size(); ++K)
         if (LengthFields[K] == E.Field && X[LengthOffsets[K]] != L)
-            Find(LengthOffsets[K], 1, E.Field->Name + ": długość " + std::to_string(X[LengthOffsets[K]]) +
+            Find(LengthOffsets[K], 1, E.Field, "długość " + std::to_string(X[LengthOffsets[K]]) +
                                           " w bloku parametrów, a " + std::to_string(L) + " w rekordzie");
 }
 
@@ -317,7 +321,8 @@ void TDecoder::TextSlot(const TImageEntry &E)
     const uint32_t N = TextLength(L, *E.Field);
     const auto Row = static_cast<uint16_t>(&E - DeviceImageMap().data());
     Cover(P, N + 4);
-    CheckComplement(E, P);
+    if (L != 0)
+        CheckComplement(E, P);
     std::string Text(N, '\0');
     for (uint32_t J = 0; J < N; ++J) {
         const uint32_t Q = P + 2 + J;
@@ -325,15 +330,15 @@ void TDecoder::TextSlot(const TImageEntry &E)
     }
     SetFieldText(S, *E.Field, Text);
     if (L == 0)
-        Find(P, 1, E.Field->Name + ": pusty rekord bez dołączonego znaku zerowego");
+        Find(P, 1, E.Field, "pusty rekord bez dołączonego znaku zerowego");
     else if (L - 1u > static_cast<uint32_t>(E.Field->Capacity))
-        Find(P, 1, E.Field->Name + ": długość " + std::to_string(L) + " ponad pojemność tekstu");
+        Find(P, 1, E.Field, "długość " + std::to_string(L) + " ponad pojemność tekstu");
     else if (N > SlotChars)
-        Find(P, 1, E.Field->Name + ": tekst " + std::to_string(N) + "-znakowy wychodzi poza swoje pole " +
+        Find(P, 1, E.Field, "tekst " + std::to_string(N) + "-znakowy wychodzi poza swoje pole " +
                        std::to_string(ImageTextSlotSize) + " bajtów");
     for (uint32_t Q = P + 2 + N; Q < P + 4 + N; ++Q)
         if (Owner[Q] == Row && X[Q] != 0) {
-            Find(Q, 1, E.Field->Name + ": brak bajtu zerowego na końcu rekordu");
+            Find(Q, 1, E.Field, "brak bajtu zerowego na końcu rekordu");
             break;
         }
 }
@@ -368,5 +373,5 @@ std::string ImageFindingText(const TImageFinding &Finding)
 {
     char Head[48];
     std::snprintf(Head, sizeof Head, "0x%04X (%u), %u B: ", Finding.Offset, Finding.Offset, Finding.Count);
-    return Head + Finding.Text;
+    return Head + (Finding.Field != nullptr ? Finding.Field->Name + ": " : std::string()) + Finding.Text;
 }

@@ -14,7 +14,8 @@
 struct TImageFinding {
     uint32_t Offset;
     uint32_t Count;
-    std::string Text; // UTF-8, Polish
+    const TFieldDesc *Field; // the setting whose bytes these are, if any
+    std::string Text;        // UTF-8, Polish
 };
 
 enum class TKeptReason : uint8_t {
@@ -39,7 +40,7 @@ struct TImageDecoding {
 // findings say where it could not be trusted.
 TImageDecoding DecodeDeviceImage(const uint8_t (&Image)[DeviceImageSize], TSettings &Set);
 
-// "0x0096 (150), 16 B: ..." for one finding.
+// "0x0096 (150), 16 B: SimPin: ..." for one finding.
 std::string ImageFindingText(const TImageFinding &Finding);
 
 // What a set's image and a device's image disagree about.

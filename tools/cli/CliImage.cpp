@@ -139,8 +139,24 @@ void PrintDecoding(const TImageDecoding &Decoding)
     if (Decoding.Findings.empty())
         return;
     PrintLine("Uwagi do obrazu pamięci (" + std::to_string(Decoding.Findings.size()) + "):");
-    for (const TImageFinding &F : Decoding.Findings)
-        PrintLine("  " + ImageFindingText(F));
+    // A blank or foreign device repeats one finding over many fields: one line for each such run.
+    const std::vector<TImageFinding> &All = Decoding.Findings;
+    for (size_t I = 0; I < All.size();) {
+        size_t End = I + 1;
+        while (End < All.size() && All[I].Field != nullptr && All[End].Field != nullptr && All[End].Text == All[I].Text)
+            ++End;
+        if (End - I < 3) {
+            for (; I < End; ++I)
+                PrintLine("  " + ImageFindingText(All[I]));
+            continue;
+        }
+        char Head[64];
+        std::snprintf(Head, sizeof Head, "0x%04X (%u) … 0x%04X (%u), %zu pól: ", All[I].Offset, All[I].Offset,
+                      All[End - 1].Offset, All[End - 1].Offset, End - I);
+        PrintLine("  " + std::string(Head) + All[I].Field->Name + " … " + All[End - 1].Field->Name + ": " +
+                  All[I].Text);
+        I = End;
+    }
 }
 
 int CliDecode(const TCliArgs &Args)
