@@ -27,12 +27,16 @@ std::string HexRun(const uint8_t *P, uint32_t Count)
 
 std::vector<TImageDifference> CompareDeviceImage(const TSettings &Set, const uint8_t (&Device)[DeviceImageSize])
 {
-    // Five zeros in a code field say "off", not "the set's code": flags the
-    // image carries only through their code start cleared on both sides.
+    // Five zeros in a code field say "off", not "the set's code", and an
+    // empty SIM PIN record says "no PIN": what the image carries only through
+    // those bytes starts cleared on both sides.
     auto Base = std::make_unique<TSettings>(Set);
-    for (const TImageEntry &E : DeviceImageMap())
+    for (const TImageEntry &E : DeviceImageMap()) {
         if (E.Kind == TImageKind::Code && !E.CondEquals)
             SetFieldByte(*Base, *E.Cond, 0);
+        if (E.Kind == TImageKind::SimPinRecord)
+            SetFieldText(*Base, *E.Field, {});
+    }
 
     struct TWork {
         uint8_t SetImage[DeviceImageSize];

@@ -304,6 +304,14 @@ const TCompareRow CompareRows[] = {
      [](TSettings &S) { S.ArmBySms = 0; }, {"ArmBySms: zestaw 1, urządzenie 0"}},
     {"SimPin", [](TSettings &S) { S.SimPin.Assign("1111"); }, [](TSettings &S) { S.SimPin.Assign("2222"); },
      {"SimPin: zestaw \"1111\", urządzenie \"2222\""}},
+    {"SimPinRemovedOnTheDevice", [](TSettings &S) { S.SimPin.Assign("1111"); },
+     [](TSettings &S) { S.SimPin.Assign("11"); }, {"SimPin: zestaw \"1111\", urządzenie \"\""}},
+    {"TestOffOnTheDevice",
+     [](TSettings &S) {
+         S.TestEnabled = 1;
+         S.TestPeriod = 24;
+     },
+     [](TSettings &S) { S.TestEnabled = 0; }, {"TestEnabled: zestaw 1, urządzenie 0"}},
     {"TestPeriod",
      [](TSettings &S) {
          S.TestEnabled = 1;
