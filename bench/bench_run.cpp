@@ -110,16 +110,16 @@ void StopSimulator()
 }
 
 // One CLI run; its wall time and its CPU time (user + system, all threads).
-void Run(benchmark::State &State, const char *Command, int Exchanges)
+void Run(benchmark::State &State, std::vector<std::string> Arguments, int Exchanges)
 {
     const double Floor = Exchanges * QuietTicks * TickSeconds + 0.5 + 0.5;
     double Wall = 0, Cpu = 0;
     int Failures = 0;
     for (auto _ : State) {
         const auto Start = std::chrono::steady_clock::now();
-        const pid_t Cli = Spawn({std::string(TW_BIN_DIR) + "/trackwarden-cli", Command, Folder + "default.set",
-                                 "--port", Folder + "COM1"},
-                                -1);
+        std::vector<std::string> Args = {std::string(TW_BIN_DIR) + "/trackwarden-cli"};
+        Args.insert(Args.end(), Arguments.begin(), Arguments.end());
+        const pid_t Cli = Spawn(Args, -1);
         int Status = 0;
         rusage Usage = {};
         wait4(Cli, &Status, 0, &Usage);
@@ -142,13 +142,19 @@ void Run(benchmark::State &State, const char *Command, int Exchanges)
 // Version, 256 writes, 256 reads; wake-up and resets.
 void BM_ProgrammingRun(benchmark::State &State)
 {
-    Run(State, "program", 1 + 2 * Blocks);
+    Run(State, {"program", Folder + "default.set", "--port", Folder + "COM1"}, 1 + 2 * Blocks);
 }
 
 // Version, 256 reads; wake-up and resets.
 void BM_ComparisonRun(benchmark::State &State)
 {
-    Run(State, "compare", 1 + Blocks);
+    Run(State, {"compare", Folder + "default.set", "--port", Folder + "COM1"}, 1 + Blocks);
+}
+
+// The comparison's exchanges, then the decoding and the safe save of the set.
+void BM_ReadRun(benchmark::State &State)
+{
+    Run(State, {"read", "--port", Folder + "COM1", Folder + "read.set"}, 1 + Blocks);
 }
 
 // Memory of a process and of its children, in kB, from /proc: the resident
@@ -256,6 +262,7 @@ void BM_EightProgrammingRuns(benchmark::State &State)
 
 BENCHMARK(BM_ProgrammingRun)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 BENCHMARK(BM_ComparisonRun)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_ReadRun)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 BENCHMARK(BM_EightProgrammingRuns)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 
 } // namespace

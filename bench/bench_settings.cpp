@@ -1,6 +1,8 @@
 #include "Cp1250.h"
 #include "UDecls.h"
 #include "UFields.h"
+#include "UImageDecode.h"
+#include "UImageMap.h"
 #include "UProcs.h"
 
 #include <benchmark/benchmark.h>
@@ -28,6 +30,24 @@ static void BM_EncodeDeviceImage(benchmark::State &State)
     }
 }
 BENCHMARK(BM_EncodeDeviceImage);
+
+// A set whose every text fills its slot: the decoder's longest path.
+static void BM_DecodeDeviceImage(benchmark::State &State)
+{
+    SetDefaultSettings();
+    for (const TFieldDesc &F : SettingsFields())
+        if (F.Kind == TFieldKind::Text)
+            SetFieldText(Settings, F, std::string(F.Capacity == 160 ? 60 : static_cast<size_t>(F.Capacity), 'x'));
+    static uint8_t Image[DeviceImageSize];
+    EncodeImageOf(Settings, Image);
+    static TSettings Set;
+    for (auto _ : State) {
+        Set = Settings;
+        benchmark::DoNotOptimize(DecodeDeviceImage(Image, Set));
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_DecodeDeviceImage);
 
 static void BM_CheckSettings(benchmark::State &State)
 {

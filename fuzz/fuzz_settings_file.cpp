@@ -1,8 +1,11 @@
 // Any bytes as a settings file, taken as a whole-file read of the record's
 // size would take them (cut or padded with zeros), then the field table, the
-// check, the device image and the dump. Every broken invariant aborts.
+// check, the device image and its decoding, and the dump. Every broken
+// invariant aborts.
 #include "UDecls.h"
 #include "UFields.h"
+#include "UImageDecode.h"
+#include "UImageMap.h"
 #include "UProcs.h"
 #include "UTextSlots.h"
 
@@ -114,10 +117,9 @@ void CheckImage(const uint8_t *Image, const TSettings &S, bool Checked)
 {
     Require(Image[0] == 146 && Image[1] == 109, "parameter header", 0);
     Require(Image[18] == 255, "offset 18 is 255", 18);
-    static const int Flags[] = {9,  12, 15, 26, 29, 30, 37, 38, 39, 41, 42, 43, 45,  46,  47,
-                                49, 50, 51, 52, 53, 54, 55, 144, 145, 146, 147};
-    for (int At : Flags)
-        Require(Image[At] <= 1, "flag byte is 0 or 1", At);
+    for (const TImageEntry &E : DeviceImageMap())
+        if (E.Kind == TImageKind::Flag)
+            Require(Image[E.Offset] <= 1, "flag byte is 0 or 1", E.Offset);
     RequireZero(Image, 148, 150, "zero after the parameters");
 
     if (Image[150] == 13) {
@@ -192,6 +194,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Data, size_t Size)
     EncodeDeviceImage();
     Require(std::memcmp(First, DeviceImage, DeviceImageSize) == 0, "second encoding gives the same image");
     CheckImage(DeviceImage, Settings, Error.empty());
+
+    // Read back onto its own record, any record's image encodes to itself again.
+    static TSettings Decoded;
+    static uint8_t Again[DeviceImageSize];
+    Decoded = Loaded;
+    DecodeDeviceImage(First, Decoded);
+    EncodeImageOf(Decoded, Again);
+    Require(std::memcmp(First, Again, DeviceImageSize) == 0, "decoded record encodes to the same image");
 
     // Only the fields' values count: not the tails of texts, not the gaps, not the previous image.
     TSettings Bare;

@@ -7,11 +7,13 @@
 #include "USerialComm.h"
 
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 int32_t RunMode = 0;
 std::atomic<int32_t> ProgressBytes{0};
 bool RunInProgress = false;
+uint8_t ReadImage[DeviceImageSize] = {};
 
 namespace {
 
@@ -115,7 +117,7 @@ bool TMainTask::Converse(TSerialComm &Comm)
     }
     if (!AskVersion())
         return false;
-    if (Mode != RunModeCompare && !WritePass())
+    if (Mode == RunModeProgram && !WritePass())
         return false;
     if (!ReadPass())
         return false;
@@ -127,7 +129,7 @@ bool TMainTask::Converse(TSerialComm &Comm)
         Pause(PauseMs);
     }
     PostLine("");
-    PostLine(Mode == RunModeProgram ? LineProgramDone : LineCompareDone);
+    PostLine(Mode == RunModeProgram ? LineProgramDone : Mode == RunModeRead ? LineReadDone : LineCompareDone);
     return true;
 }
 
@@ -189,26 +191,65 @@ bool TMainTask::WritePass()
 
 bool TMainTask::ReadPass()
 {
-    PostLine(LineVerifying);
+    PostLine(Mode == RunModeRead ? LineReading : LineVerifying);
     ProgressBytes = 0;
+    bool Differs = false;
     while (ProgressBytes.load() < static_cast<int32_t>(DeviceImageSize)) {
         PostProgress();
         const int32_t Address = ProgressBytes.load();
-        bool Done = false;
+        bool Done = false, Kept = false;
         int32_t N = 0;
         for (int32_t Try = 0; Try < ReadTries && !Done; ++Try) {
             N = PutAddress(CommandRead);
             SendFrame(FrameBuffer, 4);
-            Done = ReadReplyAccepted(FrameBuffer, WaitReply(FrameBuffer, BlockTimeOutMs), Address, N);
+            const int32_t Count = WaitReply(FrameBuffer, BlockTimeOutMs);
+            if (Mode == RunModeProgram || Mode == RunModeCompare) {
+                Done = ReadReplyAccepted(FrameBuffer, Count, Address, N);
+            } else if (ReadReplyValid(FrameBuffer, Count, Address, N)) {
+                std::memcpy(ReadImage + Address, FrameBuffer + 3, static_cast<size_t>(N));
+                Kept = true;
+                Done = Mode == RunModeRead || ReadReplyAccepted(FrameBuffer, Count, Address, N);
+            }
         }
+        // A block read whole but different is the detailed comparison's finding, not its end.
+        if (!Done && Kept && Mode == RunModeCompareDetails)
+            Differs = Done = true;
         if (!Done) {
             PostLine("");
-            PostLine(Mode == RunModeProgram ? LineProgramVerifyFailed : LineCompareFailed);
+            PostLine(Mode == RunModeProgram ? LineProgramVerifyFailed
+                     : Mode == RunModeRead  ? LineReadFailed
+                                            : LineCompareFailed);
             return false;
         }
         ProgressBytes += N;
     }
     PostProgress();
+    if (Differs) {
+        PostLine("");
+        PostLine(LineCompareFailed);
+        return false;
+    }
+    return true;
+}
+
+// The preparation of the set on the front end's thread: take, check, encode.
+bool PrepareImage(TRunFrontEnd &FrontEnd)
+{
+    FrontEnd.AppendLine(LineTakeSettings, true);
+    FrontEnd.TakeSettings();
+    FrontEnd.AppendLine(LineSettingsTaken, false);
+    FrontEnd.AppendLine(LineCheckSettings, true);
+    const std::string Error = CheckSettings();
+    if (!Error.empty()) {
+        FrontEnd.AppendLine("", false);
+        FrontEnd.AppendLine(LineSettingsError, true);
+        FrontEnd.ShowSettingsError(Error);
+        return false;
+    }
+    FrontEnd.AppendLine(LineSettingsOk, false);
+    FrontEnd.AppendLine(LineEncoding, true);
+    EncodeDeviceImage();
+    FrontEnd.AppendLine(LineEncoded, true);
     return true;
 }
 
@@ -231,11 +272,16 @@ bool WriteReplyAccepted(const uint8_t *FrameBuffer, int32_t Count, int32_t Addre
 
 // Only a reply carrying all N bytes counts: a shorter one would be compared
 // against bytes an earlier exchange left in FrameBuffer.
+bool ReadReplyValid(const uint8_t *FrameBuffer, int32_t Count, int32_t Address, int32_t N)
+{
+    return Count == 3 + N && Address >= 0 && N >= 0 && Address + N <= static_cast<int32_t>(DeviceImageSize) &&
+           FrameBuffer[0] == CommandRead && FrameBuffer[1] == static_cast<uint8_t>(Address >> 8) &&
+           FrameBuffer[2] == static_cast<uint8_t>(Address & 0xFF);
+}
+
 bool ReadReplyAccepted(const uint8_t *FrameBuffer, int32_t Count, int32_t Address, int32_t N)
 {
-    if (Count != 3 + N || Address < 0 || N < 0 || Address + N > static_cast<int32_t>(DeviceImageSize) ||
-        FrameBuffer[0] != CommandRead || FrameBuffer[1] != static_cast<uint8_t>(Address >> 8) ||
-        FrameBuffer[2] != static_cast<uint8_t>(Address & 0xFF))
+    if (!ReadReplyValid(FrameBuffer, Count, Address, N))
         return false;
     for (int32_t K = 0; K < N; ++K)
         if (FrameBuffer[3 + K] != DeviceImage[Address + K])
@@ -250,21 +296,8 @@ bool StartRun(TRunFrontEnd &FrontEnd, int32_t Mode)
     WaitRunEnd();
 
     FrontEnd.ClearLog();
-    FrontEnd.AppendLine(LineTakeSettings, true);
-    FrontEnd.TakeSettings();
-    FrontEnd.AppendLine(LineSettingsTaken, false);
-    FrontEnd.AppendLine(LineCheckSettings, true);
-    const std::string Error = CheckSettings();
-    if (!Error.empty()) {
-        FrontEnd.AppendLine("", false);
-        FrontEnd.AppendLine(LineSettingsError, true);
-        FrontEnd.ShowSettingsError(Error);
+    if (Mode != RunModeRead && !PrepareImage(FrontEnd))
         return false;
-    }
-    FrontEnd.AppendLine(LineSettingsOk, false);
-    FrontEnd.AppendLine(LineEncoding, true);
-    EncodeDeviceImage();
-    FrontEnd.AppendLine(LineEncoded, true);
 
     PortIndex = FrontEnd.ChosenPort();
     RunDevicePath = FrontEnd.ChosenDevicePath();
@@ -272,6 +305,7 @@ bool StartRun(TRunFrontEnd &FrontEnd, int32_t Mode)
     ProgressBytes = 0;
     FrontEnd.BeginRun();
     RunMode = Mode;
+    std::memset(ReadImage, 0, sizeof ReadImage);
 
     LastWorker.Thread = std::thread([&FrontEnd, Port = PortIndex, Path = RunDevicePath, Mode] {
         TMainTask Task(FrontEnd, Port, Path, Mode);

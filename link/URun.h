@@ -1,7 +1,9 @@
-// The programming and comparison run: its globals, the start of a run and
+// The programming, comparison and read run: its globals, the start of a run and
 // the hand-over between the worker and whatever shows the run (the window
 // or the CLI). No toolkit here: the front end implements TRunFrontEnd.
 #pragma once
+
+#include "UDecls.h"
 
 #include <atomic>
 #include <cstdint>
@@ -9,6 +11,11 @@
 
 constexpr int32_t RunModeProgram = 1;
 constexpr int32_t RunModeCompare = 2;
+// A read run needs no set and keeps the device's bytes in ReadImage; a
+// detailed comparison compares as mode 2 does, but keeps in ReadImage a
+// block that still differs after its tries and reads on to the end.
+constexpr int32_t RunModeRead = 3;
+constexpr int32_t RunModeCompareDetails = 4;
 
 // What the worker hands over. Each call returns only when the front end has
 // done it (the window: a blocking queued call onto its own thread), and the
@@ -36,11 +43,15 @@ public:
     virtual std::string ChosenDevicePath() { return {}; }
 };
 
-extern int32_t RunMode;                   // 1 programming, 2 comparison
+extern int32_t RunMode;                   // 1 programming, 2 comparison, 3 read, 4 detailed comparison
 extern std::atomic<int32_t> ProgressBytes; // bytes handled in the current pass, 0..8192
 extern bool RunInProgress;                 // touched on the front end's thread only
+// The device's bytes of the last read or detailed comparison, whole when its
+// pass reached the end (ProgressBytes 8192). Read after WaitRunEnd.
+extern uint8_t ReadImage[DeviceImageSize];
 
-// Button8Click / Button9Click: the whole start of a run. Returns false when
+// Button8Click / Button9Click: the whole start of a run (a read run skips
+// the preparation of the set: it opens the port at once). Returns false when
 // the run did not start (a settings error). Waits first for the previous
 // run's worker to let go of the port, the events and the frame state.
 bool StartRun(TRunFrontEnd &FrontEnd, int32_t Mode);
@@ -50,6 +61,7 @@ bool StartRun(TRunFrontEnd &FrontEnd, int32_t Mode);
 bool VersionReplyAccepted(int32_t Count);
 bool WriteReplyAccepted(const uint8_t *FrameBuffer, int32_t Count, int32_t Address);
 bool ReadReplyAccepted(const uint8_t *FrameBuffer, int32_t Count, int32_t Address, int32_t N); // against DeviceImage
+bool ReadReplyValid(const uint8_t *FrameBuffer, int32_t Count, int32_t Address, int32_t N);    // echo and length only
 
 // Waits until the worker of the last run has ended (at exit, in tests, in the CLI).
 void WaitRunEnd();

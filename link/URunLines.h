@@ -23,3 +23,6 @@ inline constexpr const char *LineReset = "Reset...";
 inline constexpr const char *LineProgramDone = "Programowanie zakończone pozytywnie.";
 inline constexpr const char *LineCompareDone = "Weryfikcja zakończona pozytywnie.";
 inline constexpr const char *LineEnd = "Koniec.";
+inline constexpr const char *LineReading = "Odczyt...";
+inline constexpr const char *LineReadFailed = "Błąd odczytu pamięci!";
+inline constexpr const char *LineReadDone = "Odczyt zakończony pozytywnie.";

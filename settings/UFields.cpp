@@ -277,11 +277,16 @@ void SetFieldByte(TSettings &S, const TFieldDesc &F, uint8_t Value)
     *At(S, F) = Value;
 }
 
-std::string FieldText(const TSettings &S, const TFieldDesc &F)
+std::string_view FieldChars(const TSettings &S, const TFieldDesc &F)
 {
     const uint8_t *P = At(S, F);
     const int Len = P[0] <= F.Capacity ? P[0] : F.Capacity;
-    return std::string(reinterpret_cast<const char *>(P + 1), static_cast<size_t>(Len));
+    return std::string_view(reinterpret_cast<const char *>(P + 1), static_cast<size_t>(Len));
+}
+
+std::string FieldText(const TSettings &S, const TFieldDesc &F)
+{
+    return std::string(FieldChars(S, F));
 }
 
 void SetFieldText(TSettings &S, const TFieldDesc &F, std::string_view Value)
@@ -291,6 +296,16 @@ void SetFieldText(TSettings &S, const TFieldDesc &F, std::string_view Value)
     if (Kept > 0)
         std::memcpy(P + 1, Value.data(), Kept);
     P[0] = static_cast<uint8_t>(Kept);
+}
+
+bool SameFieldValue(const TSettings &A, const TSettings &B, const TFieldDesc &F)
+{
+    switch (F.Kind) {
+    case TFieldKind::Text: return FieldText(A, F) == FieldText(B, F);
+    case TFieldKind::Flag:
+    case TFieldKind::RadioPair: return FieldByte(A, F) == FieldByte(B, F);
+    default: return FieldInt(A, F) == FieldInt(B, F);
+    }
 }
 
 std::string FieldValueText(const TSettings &S, const TFieldDesc &F)

@@ -46,8 +46,13 @@ uint8_t FieldByte(const TSettings &S, const TFieldDesc &F); // Flag, RadioPair
 void SetFieldByte(TSettings &S, const TFieldDesc &F, uint8_t Value);
 // Text fields: the characters that count (Windows-1250), at most Capacity.
 std::string FieldText(const TSettings &S, const TFieldDesc &F);
+std::string_view FieldChars(const TSettings &S, const TFieldDesc &F); // the same, in place
 // Keeps the first Capacity bytes of Value; the old tail stays.
 void SetFieldText(TSettings &S, const TFieldDesc &F, std::string_view Value);
+
+// True when A and B hold the same value of F: raw bytes for texts, so that
+// two texts that print alike but differ in bytes still differ.
+bool SameFieldValue(const TSettings &A, const TSettings &B, const TFieldDesc &F);
 
 // The value as one line of text: integers in decimal, texts quoted in UTF-8
 // with \" and \\ escaped, control characters as \xHH.

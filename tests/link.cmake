@@ -8,12 +8,12 @@ tw_add_test(test_frames
 if(NOT WIN32)
   set(TW_LINK_TESTS test_serial test_run)
   if(TARGET trackwarden-cli)
-    list(APPEND TW_LINK_TESTS test_run_full test_run_cli)
+    list(APPEND TW_LINK_TESTS test_run_full test_run_cli test_run_read)
   endif()
   foreach(test ${TW_LINK_TESTS})
     tw_add_test(${test}
       SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/${test}.cpp
-      LIBS trackwarden_link
+      LIBS trackwarden_link trackwarden_settings
       LABELS link)
     add_dependencies(${test} trackwarden-sim)
     if(TARGET trackwarden-cli)

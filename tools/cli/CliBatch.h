@@ -25,6 +25,7 @@ struct TRunRequest {
     std::string SetPath;
     std::vector<std::string> Ports; // as given
     bool Json = false;
+    bool Details = false;           // compare --details: name the settings that differ
     std::string LogPath;            // empty: no audit trail
 };
 // Complains and returns false on bad usage.
@@ -86,6 +87,7 @@ public:
 
 private:
     bool Json = false;
+    bool Details = false;           // compare --details: name the settings that differ
     std::string SetFile, SetSha256, ImageSha256, Mode;
     struct TAuditLog *Log = nullptr;
 };

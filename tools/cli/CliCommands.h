@@ -22,11 +22,30 @@ bool ReadSetFile(const std::string &Path, TSettings &Set);
 // Writes Count bytes whole; says so on failure.
 bool WriteOutFile(const std::string &Path, const void *Data, int32_t Count);
 
+// Options after the positional arguments: each Names[k] takes the next
+// argument into *Values[k]; a flag (Values[k] null) sets *Flags[k]. Says why on failure.
+struct TCliOption {
+    const char *Name;
+    std::string *Value; // null for a flag
+    bool *Flag = nullptr;
+};
+bool ParseOptions(const TCliArgs &Args, size_t From, const std::vector<TCliOption> &Options);
+
+// An 8192-byte device image file; says why on failure.
+bool IsImageFile(const std::string &Path);
+bool ReadImageFile(const std::string &Path, uint8_t (&Image)[DeviceImageSize]);
+// After a read or decode: which settings came from the base, grouped, and the image's findings.
+struct TImageDecoding;
+void PrintDecoding(const TImageDecoding &Decoding);
+
 int CliDefaults(const TCliArgs &Args);
 int CliImage(const TCliArgs &Args);
 int CliCheck(const TCliArgs &Args);
 int CliDump(const TCliArgs &Args);
 int CliDiff(const TCliArgs &Args);
-// CliRun.cpp: a programming or comparison run; 1 on any device failure.
+// CliImage.cpp: a device image file into a set.
+int CliDecode(const TCliArgs &Args);
+// CliRun.cpp: a programming, comparison or read run; 1 on any device failure.
 int CliProgram(const TCliArgs &Args);
 int CliCompare(const TCliArgs &Args);
+int CliRead(const TCliArgs &Args);

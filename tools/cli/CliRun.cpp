@@ -1,4 +1,4 @@
-// program / compare: the run of the window, with a front end of direct calls.
+// program / compare / read: the run of the window, with a front end of direct calls.
 #include "CliBatch.h"
 
 #include "UFiles.h"
@@ -6,6 +6,8 @@
 #include "UFrames.h"
 #include "URun.h"
 #include "URunLines.h"
+#include "UImageDecode.h"
+#include "UProcs.h"
 
 #include <chrono>
 #include <cstdio>
@@ -75,7 +77,10 @@ public:
         Ticker.reset();
         RunInProgress = false;
     }
-    bool Succeeded() const { return LastLine == LineProgramDone || LastLine == LineCompareDone; }
+    bool Succeeded() const
+    {
+        return LastLine == LineProgramDone || LastLine == LineCompareDone || LastLine == LineReadDone;
+    }
 
 private:
     void ClearBar()
@@ -98,13 +103,28 @@ private:
     bool BarShown = false;
 };
 
+// The port of read's --port PORT, which takes one port.
+bool TakePort(const std::string &Option, const std::string &Text, int32_t &Port, std::string &DevicePath)
+{
+    if (Option == "--port" && ParsePort(Text, Port, DevicePath))
+        return true;
+    Complain(PortUsage);
+    return false;
+}
+
 int RunSet(const TCliArgs &Args, int32_t Mode)
 {
     TRunRequest Request;
     if (!ParseRunRequest(Args, Mode, Request))
         return ExitFailure;
+    if (Request.Details && Request.Ports.size() > 1) {
+        Complain("--details: różnice wskazuje porównanie z jednym portem");
+        return ExitFailure;
+    }
     if (Request.Ports.size() > 1)
         return RunBatch(Request);
+    if (Request.Details)
+        Mode = RunModeCompareDetails;
     int32_t Port = 0;
     std::string DevicePath;
     ParsePort(Request.Ports[0], Port, DevicePath);
@@ -127,7 +147,21 @@ int RunSet(const TCliArgs &Args, int32_t Mode)
     const auto Ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - Start);
     if (!Reports.Finish(Record, Tracker, Ms.count()))
         return ExitFailure;
-    return FrontEnd.Succeeded() ? ExitOk : ExitNegative;
+    const bool Succeeded = FrontEnd.Succeeded();
+    if (Mode == RunModeCompareDetails && !Succeeded) {
+        if (ProgressBytes.load() != static_cast<int32_t>(DeviceImageSize)) {
+            Complain("nie odczytano całej pamięci urządzenia: różnic nie da się wskazać");
+            return ExitNegative;
+        }
+        FILE *Out = Request.Json ? stderr : stdout;
+        for (const TImageDifference &D : CompareDeviceImage(Settings, ReadImage)) {
+            const std::string Line = ImageDifferenceText(D);
+            std::fwrite(Line.data(), 1, Line.size(), Out);
+            std::fputc('
+', Out);
+        }
+    }
+    return Succeeded ? ExitOk : ExitNegative;
 }
 
 } // namespace
@@ -140,4 +174,38 @@ int CliProgram(const TCliArgs &Args)
 int CliCompare(const TCliArgs &Args)
 {
     return RunSet(Args, RunModeCompare);
+}
+
+int CliRead(const TCliArgs &Args)
+{
+    int32_t Port = 0;
+    std::string DevicePath, BasePath, ImagePath;
+    if (!TakePort(Args[0], Args[1], Port, DevicePath) ||
+        !ParseOptions(Args, 3, {{"--base", &BasePath}, {"--image", &ImagePath}}))
+        return ExitFailure;
+    // The outputs, known before anything is written: Args[2] and ImagePath (input: BasePath).
+    const std::string &OutPath = Args[2];
+    ProgramDir.Assign(ProgramFolder());
+    auto Set = std::make_unique<TSettings>();
+    if (BasePath.empty()) {
+        SetDefaultSettings();
+        *Set = Settings;
+    } else if (!ReadSetFile(BasePath, *Set)) {
+        return ExitFailure;
+    }
+
+    TRunTracker Tracker(*RunModeRow(RunModeRead));
+    TCliFrontEnd FrontEnd(Port, DevicePath, Tracker, stdout);
+    if (!StartRun(FrontEnd, RunModeRead))
+        return ExitFailure;
+    WaitRunEnd();
+    FrontEnd.EndRun();
+    if (!FrontEnd.Succeeded())
+        return ExitNegative;
+    const TImageDecoding Decoding = DecodeDeviceImage(ReadImage, *Set);
+    if (!WriteOutFile(OutPath, Set.get(), sizeof(TSettings)) ||
+        (!ImagePath.empty() && !WriteOutFile(ImagePath, ReadImage, sizeof ReadImage)))
+        return ExitFailure;
+    PrintDecoding(Decoding);
+    return ExitOk;
 }

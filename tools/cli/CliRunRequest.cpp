@@ -20,6 +20,7 @@ constexpr int32_t BlockSize = 32;
 const TRunModeRow ModeRows[] = {
     {"program", RunModeProgram, LineProgramDone},
     {"compare", RunModeCompare, LineCompareDone},
+    {"read", RunModeRead, LineReadDone},
 };
 
 // The lines that end a run without success, and what scripts are told.
@@ -34,6 +35,7 @@ const TOutcomeLine FailureLines[] = {
     {LineWriteFailed, "write", true},
     {LineProgramVerifyFailed, "verify", true},
     {LineCompareFailed, "verify", true},
+    {LineReadFailed, "read", true},
 };
 
 bool StartsWith(const std::string &Text, const char *Prefix)
@@ -87,6 +89,8 @@ bool ParseRunRequest(const TCliArgs &Args, int32_t Mode, TRunRequest &Request)
                 return false;
             }
             Request.Ports.push_back(Args[++I]);
+        } else if (Option == "--details" && Mode == RunModeCompare) {
+            Request.Details = true;
         } else if (Option == "--json") {
             Request.Json = true;
         } else if (Option == "--log" && I + 1 < Args.size() && Request.LogPath.empty()) {
@@ -113,7 +117,7 @@ void TRunTracker::Line(const std::string &Text, int32_t Frames)
     LastLine = Text;
     if (!Text.empty())
         Phase = Text;
-    if (Text == LineConnecting || Text == LineProgramming || Text == LineVerifying) {
+    if (Text == LineConnecting || Text == LineProgramming || Text == LineVerifying || Text == LineReading) {
         RepeatsBefore = Repeats;
         PhaseBase = Frames;
         Bytes = 0;

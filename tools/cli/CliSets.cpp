@@ -2,6 +2,7 @@
 
 #include "UFields.h"
 #include "UFiles.h"
+#include "UImageDecode.h"
 #include "UProcs.h"
 
 #include <algorithm>
@@ -22,17 +23,6 @@ std::vector<const TFieldDesc *> FieldsInRecordOrder()
     std::stable_sort(Fields.begin(), Fields.end(),
                      [](const TFieldDesc *A, const TFieldDesc *B) { return A->Offset < B->Offset; });
     return Fields;
-}
-
-// Raw values, so that two texts that print alike but differ in bytes still differ.
-bool SameValue(const TSettings &A, const TSettings &B, const TFieldDesc &F)
-{
-    switch (F.Kind) {
-    case TFieldKind::Text: return FieldText(A, F) == FieldText(B, F);
-    case TFieldKind::Flag:
-    case TFieldKind::RadioPair: return FieldByte(A, F) == FieldByte(B, F);
-    default: return FieldInt(A, F) == FieldInt(B, F);
-    }
 }
 
 void PrintLine(const std::string &Line)
@@ -126,14 +116,39 @@ int CliDump(const TCliArgs &Args)
     return ExitOk;
 }
 
+namespace {
+
+// A side of diff: a set, or a device image decoded onto Base.
+bool ReadSide(const std::string &Path, const TSettings &Base, TSettings &Set)
+{
+    uint8_t Image[DeviceImageSize];
+    if (!ReadImageFile(Path, Image))
+        return false;
+    Set = Base;
+    for (const TImageFinding &F : DecodeDeviceImage(Image, Set).Findings)
+        Complain(Path + ": " + ImageFindingText(F));
+    return true;
+}
+
+} // namespace
+
 int CliDiff(const TCliArgs &Args)
 {
+    // An image is compared as the settings it carries: decoded onto the set
+    // on the other side (so that what no image holds never differs), or
+    // onto a new default set when both sides are images.
+    const bool ImageA = IsImageFile(Args[0]), ImageB = IsImageFile(Args[1]);
     TSettings A, B;
-    if (!ReadSetFile(Args[0], A) || !ReadSetFile(Args[1], B))
+    if ((!ImageA && !ReadSetFile(Args[0], A)) || (!ImageB && !ReadSetFile(Args[1], B)))
+        return ExitFailure;
+    SetDefaultSettings();
+    if (ImageA && !ReadSide(Args[0], ImageB ? Settings : B, A))
+        return ExitFailure;
+    if (ImageB && !ReadSide(Args[1], ImageA ? Settings : A, B))
         return ExitFailure;
     int Differences = 0;
     for (const TFieldDesc *F : FieldsInRecordOrder()) {
-        if (SameValue(A, B, *F))
+        if (SameFieldValue(A, B, *F))
             continue;
         PrintLine(F->Name + ": " + FieldValueText(A, *F) + " -> " + FieldValueText(B, *F));
         ++Differences;
