@@ -157,8 +157,7 @@ int RunSet(const TCliArgs &Args, int32_t Mode)
         for (const TImageDifference &D : CompareDeviceImage(Settings, ReadImage)) {
             const std::string Line = ImageDifferenceText(D);
             std::fwrite(Line.data(), 1, Line.size(), Out);
-            std::fputc('
-', Out);
+            std::fputc('\n', Out);
         }
     }
     return Succeeded ? ExitOk : ExitNegative;
