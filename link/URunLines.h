@@ -23,3 +23,5 @@ inline constexpr const char *LineReset = "Reset...";
 inline constexpr const char *LineProgramDone = "Programowanie zakończone pozytywnie.";
 inline constexpr const char *LineCompareDone = "Weryfikcja zakończona pozytywnie.";
 inline constexpr const char *LineEnd = "Koniec.";
+// A run stopped on request (the CLI on Ctrl+C); the window never asks for it.
+inline constexpr const char *LineStopped = "Przerwano.";

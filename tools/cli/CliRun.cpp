@@ -1,10 +1,12 @@
 // program / compare: the run of the window, with a front end of direct calls.
 #include "CliCommands.h"
+#include "CliSystem.h"
 
 #include "UFiles.h"
 #include "UFrames.h"
 #include "URun.h"
 #include "URunLines.h"
+#include "USerialComm.h"
 
 #include <cctype>
 #include <cstdio>
@@ -58,6 +60,7 @@ public:
         RunInProgress = false;
     }
     bool Succeeded() const { return LastLine == LineProgramDone || LastLine == LineCompareDone; }
+    bool Stopped() const { return LastLine == LineStopped; }
 
 private:
     void ClearBar()
@@ -96,8 +99,26 @@ bool ParsePort(const std::string &Text, int32_t &Port, std::string &DevicePath)
     return false;
 }
 
+// The user's own terminal would get the protocol's bytes on the screen and
+// be left in raw mode: refused by the port as well, said here in words.
+bool PortIsNotTheTerminal(const std::string &Text, int32_t Port, const std::string &DevicePath)
+{
+    TSerialComm Probe;
+    Probe.Port = Port;
+    Probe.DevicePath = DevicePath;
+    for (const bool UseDevicePath : {true, false}) {
+        const std::string Name = Probe.DeviceName(UseDevicePath);
+        if (!Name.empty() && IsControllingTerminal(Name)) {
+            Complain(Text + ": to terminal, w którym działa program, nie port urządzenia");
+            return false;
+        }
+    }
+    return true;
+}
+
 int RunSet(const TCliArgs &Args, int32_t Mode)
 {
+    CatchStopSignals();
     int32_t Port = 0;
     std::string DevicePath;
     if (Args[1] != "--port" || !ParsePort(Args[2], Port, DevicePath)) {
@@ -105,14 +126,17 @@ int RunSet(const TCliArgs &Args, int32_t Mode)
         return ExitFailure;
     }
     ProgramDir.Assign(ExecutableDir());
-    if (!ReadSetFile(Args[0], Settings))
+    if (!PortIsNotTheTerminal(Args[2], Port, DevicePath) || !ReadSetFile(Args[0], Settings))
         return ExitFailure;
 
     TCliFrontEnd FrontEnd(Port, DevicePath);
+    // Refused by the settings check: a finding, as check and image report it.
     if (!StartRun(FrontEnd, Mode))
-        return ExitFailure;
+        return ExitNegative;
     WaitRunEnd();
     FrontEnd.EndRun();
+    if (FrontEnd.Stopped() && StopSignalStatus() != 0)
+        return StopSignalStatus();
     return FrontEnd.Succeeded() ? ExitOk : ExitNegative;
 }
 

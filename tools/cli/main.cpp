@@ -44,9 +44,19 @@ void PrintUsage(FILE *To)
     std::fputs("Kod wyjścia: 0 powodzenie, 1 wynik negatywny, 2 błędne wywołanie lub błąd pliku.\n", To);
 }
 
-} // namespace
+// Output that never arrived (a full disk behind stdout or stderr) is no
+// success: 0 and 1 become 2. A write error stays with its stream, so one
+// that was flushed long ago is caught as well as what is still buffered.
+int CheckedOutput(int Status)
+{
+    const bool OutLost = std::fflush(stdout) != 0 || std::ferror(stdout) != 0;
+    if (OutLost)
+        Complain("błąd zapisu na standardowe wyjście");
+    const bool ErrLost = std::fflush(stderr) != 0 || std::ferror(stderr) != 0;
+    return (OutLost || ErrLost) && Status < ExitFailure ? ExitFailure : Status;
+}
 
-int main(int argc, char **argv)
+int RunCommand(int argc, char **argv)
 {
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         PrintUsage(stdout);
@@ -57,15 +67,8 @@ int main(int argc, char **argv)
             if (std::strcmp(argv[1], C.Name) != 0)
                 continue;
             const TCliArgs Args(argv + 2, argv + argc);
-            if (Args.size() == ArgumentCount(C.Arguments)) {
-                const int Status = C.Run(Args);
-                // Output that never arrived (a full disk behind stdout) is no success.
-                if (std::fflush(stdout) != 0) {
-                    Complain("błąd zapisu na standardowe wyjście");
-                    return ExitFailure;
-                }
-                return Status;
-            }
+            if (Args.size() == ArgumentCount(C.Arguments))
+                return C.Run(Args);
             Complain(std::string("złe argumenty: ") + C.Name + " " + C.Arguments);
             PrintUsage(stderr);
             return ExitFailure;
@@ -74,4 +77,11 @@ int main(int argc, char **argv)
     }
     PrintUsage(stderr);
     return ExitFailure;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    return CheckedOutput(RunCommand(argc, argv));
 }
