@@ -41,7 +41,9 @@ void PrintUsage(FILE *To)
         const std::string Line = std::string(C.Name) + " " + C.Arguments;
         std::fprintf(To, "  trackwarden-cli %-28s %s\n", Line.c_str(), C.Summary);
     }
-    std::fputs("Kod wyjścia: 0 powodzenie, 1 wynik negatywny, 2 błędne wywołanie lub błąd pliku.\n", To);
+    std::fputs("Kod wyjścia: 0 powodzenie, 1 wynik negatywny, 2 błędne wywołanie, błąd pliku lub utracone wyjście,\n"
+               "130/143 przebieg przerwany (Ctrl-C, SIGTERM).\n",
+               To);
 }
 
 // Output that never arrived (a full disk behind stdout or stderr) is no
