@@ -87,6 +87,11 @@ struct TRow {
     std::vector<std::pair<std::string, std::function<TBytes()>>> Files; // what they must hold afterwards
 };
 
+void PrintTo(const TRow &Row, std::ostream *Out)
+{
+    *Out << Row.Name;
+}
+
 void Nothing(const TScratchDir &) {}
 
 const TRow Rows[] = {

@@ -236,6 +236,11 @@ const TInterruptRow InterruptRows[] = {
      Then(Connecting, Then({Version, LineVerifying, LineReset}, Stopped)), 130},
 };
 
+void PrintTo(const TInterruptRow &Row, std::ostream *Out)
+{
+    *Out << Row.Name;
+}
+
 class InterruptTest : public ::testing::TestWithParam<TInterruptRow> {};
 
 TEST_P(InterruptTest, StopsBetweenFramesAndGivesThePortBack)

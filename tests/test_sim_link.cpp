@@ -64,6 +64,11 @@ const TRefusalRow RefusalRows[] = {
     {"MemoryMissing", "", "", {"--link", "Sys/COM1", "--memory", "none.bin"}, "--memory none.bin:", nullptr},
 };
 
+void PrintTo(const TRefusalRow &Row, std::ostream *Out)
+{
+    *Out << Row.Name;
+}
+
 class SimRefusal : public ::testing::TestWithParam<TRefusalRow> {};
 
 TEST_P(SimRefusal, ExitsAtOnceAndTouchesNothing)
