@@ -12,8 +12,8 @@ std::atomic<int> StopStatus{0};
 
 // Runs on a thread the system starts for the event. Returning TRUE for
 // Ctrl+C keeps the process; a closing console ends it when the handler
-// returns, so that one waits (the system allows a few seconds) for the run
-// to let go of the port.
+// returns, so that one blocks instead: the run stops and the program ends
+// on its own meanwhile, or the system ends it after its grace time.
 BOOL WINAPI OnConsoleEvent(DWORD Event)
 {
     const bool Closing = Event == CTRL_CLOSE_EVENT || Event == CTRL_LOGOFF_EVENT || Event == CTRL_SHUTDOWN_EVENT;
@@ -24,7 +24,7 @@ BOOL WINAPI OnConsoleEvent(DWORD Event)
         ExitProcess(static_cast<UINT>(StopStatus.load()));
     RequestRunStop();
     if (Closing)
-        WaitRunEnd();
+        Sleep(INFINITE);
     return TRUE;
 }
 
