@@ -319,12 +319,3 @@ void RequestRunStop()
     StopAsked.store(true);
 }
 
-bool RunStopRequested()
-{
-    return StopAsked.load();
-}
-
-void ClearRunStop()
-{
-    StopAsked.store(false);
-}

@@ -57,7 +57,6 @@ void WaitRunEnd();
 // Asks the run under way, or the next one, to stop at its next safe point:
 // between two frames, never inside an exchange. The run then closes its
 // port and logs an empty line and "Przerwano.". Safe in a signal handler.
-// The request stays until ClearRunStop.
+// The request holds for the rest of the process (the CLI's one run); the
+// window never makes it.
 void RequestRunStop();
-bool RunStopRequested();
-void ClearRunStop();
