@@ -260,10 +260,62 @@ void BM_EightProgrammingRuns(benchmark::State &State)
         State.SkipWithError("a run did not end with success");
 }
 
+// A device that answers the version request by FloodSeconds of bytes without
+// a pause (a simulator of its own, empty memory: the comparison then fails at
+// the first block). flood_cpu_share is all of the run's CPU time over the
+// flood's length: an upper bound of its share of a core during the flood.
+void BM_FloodRun(benchmark::State &State)
+{
+    constexpr int FloodMs = 3000;
+    double Cpu = 0, Wall = 0;
+    int Failures = 0;
+    for (auto _ : State) {
+        const std::string Link = Folder + "FLOOD";
+        int Ready[2];
+        if (pipe(Ready) != 0) {
+            State.SkipWithError("pipe failed");
+            return;
+        }
+        const pid_t Flooder = Spawn({std::string(TW_BIN_DIR) + "/trackwarden-sim", "--link", Link, "--flood",
+                                     std::to_string(FloodMs)},
+                                    Ready[1]);
+        close(Ready[1]);
+        char Line[256] = {};
+        FILE *Stream = fdopen(Ready[0], "r");
+        const bool Listening = Flooder > 0 && std::fgets(Line, sizeof Line, Stream) != nullptr;
+        std::fclose(Stream);
+        const auto Start = std::chrono::steady_clock::now();
+        int Status = 0;
+        rusage Usage = {};
+        if (Listening) {
+            const pid_t Cli = Spawn({std::string(TW_BIN_DIR) + "/trackwarden-cli", "compare", Folder + "default.set",
+                                     "--port", Link},
+                                    -1);
+            wait4(Cli, &Status, 0, &Usage);
+        }
+        const double Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
+        State.SetIterationTime(Seconds);
+        Wall += Seconds;
+        Cpu += static_cast<double>(Usage.ru_utime.tv_sec + Usage.ru_stime.tv_sec) +
+               static_cast<double>(Usage.ru_utime.tv_usec + Usage.ru_stime.tv_usec) / 1e6;
+        if (Flooder > 0) {
+            kill(Flooder, SIGTERM);
+            waitpid(Flooder, nullptr, 0);
+        }
+        Failures += !(Listening && WIFEXITED(Status) && WEXITSTATUS(Status) == 1);
+    }
+    State.counters["cpu_share"] = Cpu / Wall;
+    State.counters["flood_cpu_share"] = Cpu / (static_cast<double>(State.iterations()) * FloodMs / 1000.0);
+    State.counters["failures"] = Failures;
+    if (Failures > 0)
+        State.SkipWithError("the flooded comparison did not fail as it should");
+}
+
 BENCHMARK(BM_ProgrammingRun)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 BENCHMARK(BM_ComparisonRun)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 BENCHMARK(BM_ReadRun)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 BENCHMARK(BM_EightProgrammingRuns)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_FloodRun)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 
 } // namespace
 

@@ -57,6 +57,17 @@ if cmp -s "$work/linux.set" "$work/windows.set"; then pass "defaults file identi
 "$wine" "$wcli" image "$(winpath "$work/linux.set")" "$(winpath "$work/windows.img")" >/dev/null 2>&1
 if cmp -s "$work/linux.img" "$work/windows.img"; then pass "device image identical"; else fail "image: the device images differ"; fi
 
+# An output that is its own input is refused, and a read-only set is never replaced.
+cp "$work/linux.set" "$work/keep.set"
+"$wine" "$wcli" image "$(winpath "$work/keep.set")" "$(winpath "$work/keep.set")" >/dev/null 2>&1
+rc=$?
+if [ $rc = 2 ] && cmp -s "$work/keep.set" "$work/linux.set"; then pass "image over its own set refused"; else fail "image over its own set: exit $rc"; fi
+cp "$work/linux.set" "$work/frozen.set"
+chmod 444 "$work/frozen.set"
+"$wine" "$wcli" defaults "$(winpath "$work/frozen.set")" >/dev/null 2>&1
+rc=$?
+if [ $rc = 2 ]; then pass "read-only set not replaced"; else fail "read-only set: exit $rc"; fi
+
 # Wine rewrites its dosdevices links from this key when the server starts.
 start_sim com1 --save "$work/device.bin" || exit 1
 start_sim com2 --silent || exit 1

@@ -45,6 +45,9 @@ struct TWorkerSlot {
 };
 TWorkerSlot LastWorker;
 std::string RunDevicePath;
+// Lock-free, so that a signal handler may set it.
+std::atomic<bool> StopAsked{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 void Pause(int32_t Ms)
 {
@@ -68,13 +71,32 @@ private:
     bool WritePass();
     bool ReadPass();
     int32_t PutAddress(uint8_t Command);
+    // Every frame and wake-up goes out through these: each first looks for a
+    // stop request, and once one is seen the run sends nothing more.
+    bool StopNow();
+    bool Send(int32_t N);
 
     TRunHost &Host;
     int32_t Port;
     std::string DevicePath;
     int32_t Mode;
+    bool Stopped = false;
     uint8_t FrameBuffer[FrameBufferSize] = {};
 };
+
+bool TMainTask::StopNow()
+{
+    Stopped = Stopped || StopAsked.load();
+    return Stopped;
+}
+
+bool TMainTask::Send(int32_t N)
+{
+    if (StopNow())
+        return false;
+    SendFrame(FrameBuffer, N);
+    return true;
+}
 
 void TMainTask::Execute()
 {
@@ -91,13 +113,13 @@ void TMainTask::Execute()
         PostLine("");
         PostLine(LinePortFailed);
         Host.RunFinished();
-    } else if (Converse(Comm)) {
+    } else if (!StopNow() && Converse(Comm)) {
         Comm.Close();
         Host.RunFinished();
     } else {
         Comm.Close();
         PostLine("");
-        PostLine(LineEnd);
+        PostLine(Stopped ? LineStopped : LineEnd);
         Host.RunFinished();
     }
 
@@ -112,6 +134,8 @@ bool TMainTask::Converse(TSerialComm &Comm)
     PostLine(LinePortOpen);
     PostLine(LineConnecting);
     for (int32_t I = 0; I < WakeUpSends; ++I) {
+        if (StopNow())
+            return false;
         Comm.Write(WakeUp, sizeof WakeUp);
         Pause(PauseMs);
     }
@@ -125,7 +149,8 @@ bool TMainTask::Converse(TSerialComm &Comm)
     PostLine(LineReset);
     for (int32_t I = 0; I < ResetSends; ++I) {
         FrameBuffer[0] = CommandReset;
-        SendFrame(FrameBuffer, 1);
+        if (!Send(1))
+            return false;
         Pause(PauseMs);
     }
     PostLine("");
@@ -137,7 +162,8 @@ bool TMainTask::AskVersion()
 {
     for (int32_t Try = 0; Try < VersionTries; ++Try) {
         FrameBuffer[0] = CommandVersion;
-        SendFrame(FrameBuffer, 1);
+        if (!Send(1))
+            return false;
         if (VersionReplyAccepted(WaitReply(FrameBuffer, VersionTimeOutMs))) {
             PostLine(std::string(LineVersion) + "\"" + std::to_string(FrameBuffer[0]) + "." +
                      std::to_string(FrameBuffer[1]) + "." + std::to_string(FrameBuffer[2]) + "\".");
@@ -175,7 +201,8 @@ bool TMainTask::WritePass()
             N = PutAddress(CommandWrite);
             for (int32_t K = 0; K < N; ++K)
                 FrameBuffer[4 + K] = DeviceImage[Address + K];
-            SendFrame(FrameBuffer, 4 + N);
+            if (!Send(4 + N))
+                return false;
             Done = WriteReplyAccepted(FrameBuffer, WaitReply(FrameBuffer, BlockTimeOutMs), Address);
         }
         if (!Done) {
@@ -201,7 +228,8 @@ bool TMainTask::ReadPass()
         int32_t N = 0;
         for (int32_t Try = 0; Try < ReadTries && !Done; ++Try) {
             N = PutAddress(CommandRead);
-            SendFrame(FrameBuffer, 4);
+            if (!Send(4))
+                return false;
             const int32_t Count = WaitReply(FrameBuffer, BlockTimeOutMs);
             if (Mode == RunModeProgram || Mode == RunModeCompare) {
                 Done = ReadReplyAccepted(FrameBuffer, Count, Address, N);
@@ -319,3 +347,9 @@ void WaitRunEnd()
     if (LastWorker.Thread.joinable())
         LastWorker.Thread.join();
 }
+
+void RequestRunStop()
+{
+    StopAsked.store(true);
+}
+

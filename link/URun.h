@@ -65,3 +65,10 @@ bool ReadReplyValid(const uint8_t *FrameBuffer, int32_t Count, int32_t Address, 
 
 // Waits until the worker of the last run has ended (at exit, in tests, in the CLI).
 void WaitRunEnd();
+
+// Asks the run under way, or the next one, to stop at its next safe point:
+// between two frames, never inside an exchange. The run then closes its
+// port and logs an empty line and "Przerwano.". Safe in a signal handler.
+// The request holds for the rest of the process (the CLI's one run); the
+// window never makes it.
+void RequestRunStop();

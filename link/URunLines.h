@@ -26,3 +26,5 @@ inline constexpr const char *LineEnd = "Koniec.";
 inline constexpr const char *LineReading = "Odczyt...";
 inline constexpr const char *LineReadFailed = "Błąd odczytu pamięci!";
 inline constexpr const char *LineReadDone = "Odczyt zakończony pozytywnie.";
+// A run stopped on request (the CLI on Ctrl+C); the window never asks for it.
+inline constexpr const char *LineStopped = "Przerwano.";

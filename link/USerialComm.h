@@ -84,6 +84,11 @@ void SetRunLineSettings(TSerialComm &Comm);
 // Per-byte write time-out: a ten-bit character in whole milliseconds, plus one.
 int32_t WriteTimeoutPerByte(int32_t BaudRate);
 
+// True when Name is the terminal the process runs in (its controlling
+// terminal, /dev/tty, or the terminal of its standard streams): the user's
+// screen, never a device's port. Open refuses it.
+bool IsControllingTerminal(const std::string &Name); // backend
+
 // How long Open waits for the receive thread's first read.
 constexpr int32_t ReceiveStartTimeoutMs = 2000;
 
@@ -93,7 +98,8 @@ constexpr int32_t ReceiveStartTimeoutMs = 2000;
 // (Failed if that cannot be), hands each byte to OnByte in order, stops
 // reading after a failed read rather than retrying it, and on the stop
 // purges and closes the port (ClosePortHandle), clears Running and sets
-// Stopped. The owner frees the handle after the thread has ended.
+// Stopped. The owner frees the handle after the thread has ended. Closing
+// gives the port back with the line settings it had before ConfigurePort.
 bool ConfigurePort(TSerialComm &Comm);          // line settings and time-outs of Comm.Handle
 void ClosePortHandle(TPortHandle Handle);        // purges both directions and closes the port (idempotent)
 void FreePortHandle(TPortHandle Handle);         // releases what is left, once the receive thread has ended

@@ -5,6 +5,9 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -15,6 +18,7 @@
 
 #ifdef __linux__
 #include <linux/serial.h>
+#include <sys/sysmacros.h>
 #include <sys/syscall.h>
 #endif
 
@@ -22,6 +26,9 @@ struct TSerialPortImpl {
     int Fd = -1;
     int StopRead = -1;
     int StopWrite = -1;
+    // The line settings found at the opening, given back at the close.
+    termios Original = {};
+    bool HasOriginal = false;
 };
 
 namespace {
@@ -58,13 +65,60 @@ speed_t SpeedCode(int32_t BaudRate)
     }
 }
 
+// Between reads that found bytes; far below a quiet tick.
+constexpr int BatchWaitMs = 2;
+
 // Bits of the Win32 device-control block's flag word that have a termios counterpart.
 constexpr uint32_t FlagParityCheck = 0x2;
 constexpr uint32_t FlagCtsFlow = 0x4;
 constexpr uint32_t FlagOutX = 0x100;
 constexpr uint32_t FlagInX = 0x200;
 
+bool SameDevice(const struct stat &Port, int Fd)
+{
+    struct stat St;
+    return Fd >= 0 && fstat(Fd, &St) == 0 && S_ISCHR(St.st_mode) && St.st_rdev == Port.st_rdev;
+}
+
+// The device number of the controlling terminal as the kernel reports it.
+bool IsControllingDevice(dev_t Device)
+{
+#ifdef __linux__
+    std::ifstream Stat("/proc/self/stat");
+    std::string Text((std::istreambuf_iterator<char>(Stat)), {});
+    // After the command name, which ends with the last ')': state, ppid, pgrp, session, tty_nr.
+    const size_t Close = Text.rfind(')');
+    if (Close == std::string::npos)
+        return false;
+    std::istringstream Fields(Text.substr(Close + 1));
+    std::string State;
+    long Parent = 0, Group = 0, Session = 0;
+    unsigned long Tty = 0;
+    if (!(Fields >> State >> Parent >> Group >> Session >> Tty) || Tty == 0)
+        return false;
+    return major(Device) == ((Tty >> 8) & 0xFFF) && minor(Device) == ((Tty & 0xFF) | ((Tty >> 12) & 0xFFF00));
+#else
+    (void)Device;
+    return false;
+#endif
+}
+
 } // namespace
+
+bool IsControllingTerminal(const std::string &Name)
+{
+    struct stat Port;
+    if (stat(Name.c_str(), &Port) != 0 || !S_ISCHR(Port.st_mode))
+        return false;
+    // /dev/tty stands for whatever terminal controls the process.
+    struct stat Tty;
+    if ((stat("/dev/tty", &Tty) == 0 && Tty.st_rdev == Port.st_rdev) || IsControllingDevice(Port.st_rdev))
+        return true;
+    for (int Fd = 0; Fd <= 2; ++Fd)
+        if (isatty(Fd) && SameDevice(Port, Fd))
+            return true;
+    return false;
+}
 
 std::string TSerialComm::DeviceName(bool UseDevicePath) const
 {
@@ -80,13 +134,14 @@ void TSerialComm::OpenDevice(bool UseDevicePath)
 {
     Handle = nullptr;
     const std::string Name = DeviceName(UseDevicePath);
-    if (Name.empty())
+    if (Name.empty() || IsControllingTerminal(Name))
         return;
     const int Fd = open(Name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (Fd < 0)
         return;
     // Exclusive: TIOCEXCL keeps others from opening it, the lock tells us whether someone holds it.
-    if (!isatty(Fd) || flock(Fd, LOCK_EX | LOCK_NB) != 0) {
+    // A terminal that controls our session is the user's, whatever its name.
+    if (!isatty(Fd) || tcgetsid(Fd) == getsid(0) || flock(Fd, LOCK_EX | LOCK_NB) != 0) {
         close(Fd);
         return;
     }
@@ -107,6 +162,8 @@ bool ConfigurePort(TSerialComm &Comm)
     termios Tio;
     if (tcgetattr(Fd, &Tio) != 0)
         return false;
+    Comm.Handle->Original = Tio;
+    Comm.Handle->HasOriginal = true;
     const speed_t Speed = SpeedCode(Comm.BaudRate);
     if (Speed == B0)
         return false;
@@ -169,6 +226,8 @@ void ClosePortHandle(TPortHandle Handle)
     if (Handle == nullptr || Handle->Fd < 0)
         return;
     tcflush(Handle->Fd, TCIOFLUSH);
+    if (Handle->HasOriginal)
+        tcsetattr(Handle->Fd, TCSANOW, &Handle->Original);
     // The exclusive mode outlives us on a terminal that someone else keeps open (a simulator).
     ioctl(Handle->Fd, TIOCNXCL);
     close(Handle->Fd);
@@ -263,6 +322,12 @@ void TSerialCommThread::Execute()
                 for (ssize_t I = 0; I < N; ++I)
                     if (OnByte != nullptr)
                         OnByte(Chunk[I]);
+                // Bytes trickle in one by one on a slow line and come without end
+                // in a flood: a short wait (for the stop only) lets the next read
+                // take them in a batch, one wake-up for many bytes. A reply ends
+                // only after QuietTickCount ticks of quiet, so the wait costs nothing.
+                pollfd Stop = Wait[0];
+                poll(&Stop, 1, BatchWaitMs);
             } else if (N == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
                 PortAlive = false;
             }

@@ -68,6 +68,12 @@ int Win32ThreadPriority(int32_t Priority)
     return Priority >= -3 && Priority <= 3 ? Values[Priority + 3] : THREAD_PRIORITY_NORMAL;
 }
 
+// A console is not opened as a COM port here: SetCommState refuses it.
+bool IsControllingTerminal(const std::string &)
+{
+    return false;
+}
+
 std::string TSerialComm::DeviceName(bool UseDevicePath) const
 {
     if (!DevicePath.empty())

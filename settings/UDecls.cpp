@@ -2,6 +2,6 @@
 
 TSettings Settings;
 uint8_t DeviceImage[DeviceImageSize];
-TFileName ProgramDir;
+TFolderPath ProgramDir;
 TFileName CurrentFileName;
 int32_t PortIndex;

@@ -347,8 +347,19 @@ static_assert(offsetof(TSettings, GpsUsers) + 2 * sizeof(TGpsUserEntry) + offset
 
 using TFileName = TShortString<255>;
 
+// The program's folder is kept whole, unlike the record's texts: a path built
+// from a folder cut at 255 characters names a file or a port in another folder.
+struct TFolderPath {
+    std::string Value;
+
+    void Assign(std::string_view Folder) { Value.assign(Folder); }
+    const std::string &Str() const { return Value; }
+    std::string_view View() const { return Value; }
+    bool Empty() const { return Value.empty(); }
+};
+
 extern TSettings Settings;
 extern uint8_t DeviceImage[DeviceImageSize];
-extern TFileName ProgramDir;      // the executable's folder with its trailing separator
+extern TFolderPath ProgramDir;    // the executable's folder with its trailing separator
 extern TFileName CurrentFileName; // bare name of the set last opened or saved; empty for a new set
 extern int32_t PortIndex;         // item index of the port list: 0 "BRAK", 1..8 COM1..COM8, -1 none

@@ -8,10 +8,15 @@ namespace {
 // A zero byte would cut the name to another file's name at the system call.
 bool NameUsable(std::string_view Name)
 {
-    return !Name.empty() && Name.size() <= MaxPathLength && Name.find('\0') == std::string_view::npos;
+    return !Name.empty() && PathLength(Name) <= MaxPathLength && Name.find('\0') == std::string_view::npos;
 }
 
 } // namespace
+
+size_t PathLength(std::string_view Name)
+{
+    return FilesBackend::NameLength(Name);
+}
 
 bool ReadWholeFile(std::string_view Name, void *Buffer, int32_t Count)
 {
@@ -29,12 +34,17 @@ bool WriteWholeFile(std::string_view Name, const void *Buffer, int32_t Count)
 
 int32_t GetFileLength(std::string_view Name)
 {
-    if (!NameUsable(Name))
-        return -1;
-    const int64_t Size = FilesBackend::FileLength(std::string(Name));
+    const int64_t Size = GetFullFileLength(Name);
     if (Size < 0)
         return -1;
     return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(Size)));
+}
+
+int64_t GetFullFileLength(std::string_view Name)
+{
+    if (!NameUsable(Name))
+        return -1;
+    return FilesBackend::FileLength(std::string(Name));
 }
 
 bool FileExistsByName(std::string_view Name)

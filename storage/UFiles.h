@@ -11,12 +11,19 @@
 // like a missing file, rather than cut to another file's name.
 constexpr size_t MaxPathLength = 255;
 
+// The characters a name counts against MaxPathLength: those it would have in
+// Windows-1250, one per byte on Windows, one per UTF-8 character on POSIX.
+size_t PathLength(std::string_view Name);
+
 // True only if the file exists, is exactly Count bytes long and all of it was read.
 bool ReadWholeFile(std::string_view Name, void *Buffer, int32_t Count);
-// True only when the whole new file is in place. The old file survives a failed write.
+// True only when the whole new file is in place. The old file survives a failed write,
+// and a file nobody may write (read-only) is never replaced.
 bool WriteWholeFile(std::string_view Name, const void *Buffer, int32_t Count);
 // The size's low 32 bits, or -1 when the file cannot be opened.
 int32_t GetFileLength(std::string_view Name);
+// The full size, or -1 when the file cannot be opened.
+int64_t GetFullFileLength(std::string_view Name);
 // True if an entry of that name exists and is not a folder.
 bool FileExistsByName(std::string_view Name);
 

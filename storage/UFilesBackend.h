@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace FilesBackend {
 
@@ -16,6 +17,8 @@ bool WriteWholeFile(const std::string &Name, const void *Buffer, int32_t Count);
 // The full size of a regular file, -1 when it cannot be opened.
 int64_t FileLength(const std::string &Name);
 bool FileExists(const std::string &Name);
+// The characters of a name in Windows-1250: bytes on Windows, UTF-8 characters on POSIX.
+size_t NameLength(std::string_view Name);
 // The executable's folder with its trailing separator; empty when unknown.
 std::string ExecutableDir();
 

@@ -2,8 +2,11 @@
 #include "UFilesBackend.h"
 #include "UFiles_posix.h"
 
+#include "Cp1250.h"
+
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -91,6 +94,24 @@ std::string ReplacedFile(const std::string &Name, bool &Exists)
     return Target;
 }
 
+// Past the file-size limit (ulimit -f) SIGXFSZ would kill the process in
+// the middle of a save and leave its temporary file behind. Ignored, the
+// write fails with EFBIG and the failed save cleans up. A handler of the
+// program's own stays.
+void KeepFileSizeLimitFromKilling()
+{
+    struct sigaction Old;
+    if (sigaction(SIGXFSZ, nullptr, &Old) == 0 && (Old.sa_flags & SA_SIGINFO) == 0 && Old.sa_handler == SIG_DFL)
+        signal(SIGXFSZ, SIG_IGN);
+}
+
+// No write permission for anyone: what Windows calls a read-only file,
+// refused to root as well, who could write it anyway.
+bool WriteProtected(const struct stat &St)
+{
+    return (St.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+}
+
 void SyncFolder(const std::string &Folder)
 {
     const int Fd = open(Folder.empty() ? "." : Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -101,6 +122,11 @@ void SyncFolder(const std::string &Folder)
 }
 
 } // namespace
+
+size_t NameLength(std::string_view Name)
+{
+    return Utf8Length(Name);
+}
 
 bool ReadWholeFile(const std::string &Name, void *Buffer, int32_t Count)
 {
@@ -134,7 +160,12 @@ bool WriteWholeFile(const std::string &Name, const void *Buffer, int32_t Count)
         LockFd = OpenLocked(Target, O_WRONLY, Old);
         if (LockFd < 0)
             return false;
+        if (WriteProtected(Old)) {
+            close(LockFd);
+            return false;
+        }
     }
+    KeepFileSizeLimitFromKilling();
 
     const std::string Folder = FolderOf(Target);
     std::string Temp;

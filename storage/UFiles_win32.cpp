@@ -78,6 +78,11 @@ std::string FolderOf(const std::string &Path)
 
 } // namespace
 
+size_t NameLength(std::string_view Name)
+{
+    return Name.size();
+}
+
 bool ReadWholeFile(const std::string &Name, void *Buffer, int32_t Count)
 {
     if (!NameUsable(Name))

@@ -6,3 +6,10 @@ if(TARGET trackwarden-cli AND NOT WIN32)
     LABELS cli)
   add_dependencies(test_cli trackwarden-cli)
 endif()
+if(TARGET trackwarden-cli AND NOT WIN32)
+  tw_add_test(test_cli_hardening
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_cli_hardening.cpp
+    LIBS trackwarden_storage trackwarden_settings
+    LABELS cli)
+  add_dependencies(test_cli_hardening trackwarden-cli)
+endif()

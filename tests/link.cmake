@@ -26,3 +26,12 @@ tw_add_test(test_sim
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_sim.cpp
   LIBS trackwarden_sim
   LABELS sim)
+
+# trackwarden-sim as a program: its link, its lock and its files.
+if(NOT WIN32 AND TARGET trackwarden-sim)
+  tw_add_test(test_sim_link
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_sim_link.cpp
+    LIBS trackwarden_link
+    LABELS sim)
+  add_dependencies(test_sim_link trackwarden-sim)
+endif()

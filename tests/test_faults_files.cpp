@@ -58,6 +58,7 @@ struct TFileRow {
 
 const char *const AsNobody = "exec setpriv --reuid=65534 --regid=65534 --clear-groups";
 const char *const SmallDisk = "trap '' XFSZ; ulimit -f 4; exec";
+const char *const FileSizeLimit = "trap - XFSZ; ulimit -f 4; exec";
 
 const std::string ReadError = "Błąd odczytu pliku!";
 const std::string WriteError = "Błąd zapisu pliku!";
@@ -94,7 +95,14 @@ std::vector<TFileRow> Rows()
         {"HostileLengthsRefusedByTheCheck", {{"h.set", Old}, {"out.img", TBytes(8192, 0x5A)}}, {}, "exec",
          {"image", "@h.set", "@out.img"}, nullptr, 1, "Zbyt długa treść SMS", {}, -1},
         {"HostileLengthsNeverReachTheDevice", {{"h.set", Old}}, {}, "exec",
-         {"program", "@h.set", "--port", "@Sys/COM1"}, nullptr, 2, "Błąd ustawień!", {}, 0},
+         {"program", "@h.set", "--port", "@Sys/COM1"}, nullptr, 1, "Błąd ustawień!", {}, 0},
+        // Past the file-size limit with SIGXFSZ at its default: the save fails, nothing is left behind.
+        {"FileSizeLimitKeepsTheOldSet", {{"old.set", Old}}, {}, FileSizeLimit, {"defaults", "@old.set"}, nullptr, 2,
+         WriteError, {}, -1},
+        {"FileSizeLimitNewName", {}, {}, FileSizeLimit, {"defaults", "@new.set"}, nullptr, 2, WriteError, {"new.set"},
+         -1},
+        {"FileSizeLimitImage", {{"h.set", DefaultSet()}}, {}, FileSizeLimit, {"image", "@h.set", "@out.img"}, nullptr,
+         2, WriteError, {"out.img"}, -1},
     };
 }
 

@@ -243,7 +243,7 @@ TEST(FilesNames, FileExistsByNameSeesFilesNotFolders)
 
 TEST(FilesPaths, ComposedUnderProgramDir)
 {
-    const TFileName Saved = ProgramDir;
+    const TFolderPath Saved = ProgramDir;
     const std::string Sep(1, PathSeparator);
     ProgramDir.Assign("/opt/tw" + Sep);
     EXPECT_EQ(SettingsFilePath("a.set"), "/opt/tw" + Sep + "Sets" + Sep + "a.set");

@@ -9,7 +9,10 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -238,6 +241,68 @@ TEST_F(SerialTest, HungUpPortCostsNoCpuUntilClosed)
     const uint8_t Byte = 1;
     Comm.Write(&Byte, 1);
     EXPECT_TRUE(Comm.Close());
+}
+
+// What careful serial tools do: the port is left as it was found.
+TEST_F(SerialTest, CloseGivesBackTheLineSettings)
+{
+    const int Held = open(Pty.Slave.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(Held, 0);
+    termios Cooked;
+    ASSERT_EQ(tcgetattr(Held, &Cooked), 0);
+    cfsetispeed(&Cooked, B9600);
+    cfsetospeed(&Cooked, B9600);
+    Cooked.c_lflag |= ICANON | ECHO | ISIG;
+    Cooked.c_oflag |= OPOST;
+    ASSERT_EQ(tcsetattr(Held, TCSANOW, &Cooked), 0);
+    ASSERT_EQ(tcgetattr(Held, &Cooked), 0);
+
+    TSerialComm Comm;
+    Configure(Comm, Pty.Slave);
+    ASSERT_TRUE(Comm.Open());
+    termios During;
+    ASSERT_EQ(tcgetattr(Held, &During), 0);
+    EXPECT_EQ(cfgetospeed(&During), static_cast<speed_t>(B115200));
+    EXPECT_TRUE(Comm.Close());
+
+    termios After;
+    ASSERT_EQ(tcgetattr(Held, &After), 0);
+    close(Held);
+    EXPECT_EQ(cfgetospeed(&After), cfgetospeed(&Cooked));
+    EXPECT_EQ(After.c_lflag, Cooked.c_lflag);
+    EXPECT_EQ(After.c_oflag, Cooked.c_oflag);
+    EXPECT_EQ(After.c_iflag, Cooked.c_iflag);
+    EXPECT_EQ(After.c_cflag, Cooked.c_cflag);
+}
+
+// In a session whose controlling terminal is a pseudo-terminal: that
+// terminal is no port by any name, another one is.
+TEST(SerialTerminalTest, ControllingTerminalIsNoPort)
+{
+    TPty Own, Other;
+    ASSERT_FALSE(Own.Slave.empty());
+    ASSERT_FALSE(Other.Slave.empty());
+    const pid_t Child = fork();
+    if (Child == 0) {
+        setsid();
+        const int Tty = open(Own.Slave.c_str(), O_RDWR);
+        if (Tty < 0 || ioctl(Tty, TIOCSCTTY, 0) != 0)
+            _exit(100);
+        int Faults = 0;
+        Faults |= IsControllingTerminal(Own.Slave) ? 0 : 1;
+        Faults |= IsControllingTerminal("/dev/tty") ? 0 : 2;
+        Faults |= IsControllingTerminal(Other.Slave) ? 4 : 0;
+        Faults |= IsControllingTerminal("/dev/null") ? 8 : 0;
+        TSerialComm Comm;
+        Configure(Comm, "/dev/tty");
+        Faults |= Comm.Open() ? 16 : 0;
+        Comm.Close();
+        _exit(Faults);
+    }
+    int Raw = 0;
+    waitpid(Child, &Raw, 0);
+    ASSERT_TRUE(WIFEXITED(Raw));
+    EXPECT_EQ(WEXITSTATUS(Raw), 0) << "1, 2: own terminal taken for a port; 4, 8: another refused; 16: opened";
 }
 
 TEST(SerialNameTest, ComNumbersAndTimeouts)

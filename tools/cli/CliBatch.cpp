@@ -152,7 +152,7 @@ int TBatch::Run()
     if (!Problem.empty()) {
         std::fprintf(stderr, "%s\n", LineSettingsError);
         Complain(Request.SetPath + ": " + Problem);
-        return ExitFailure;
+        return ExitNegative;
     }
     EncodeDeviceImage();
     Reports.SetHashes(&Settings, sizeof Settings, DeviceImage, sizeof DeviceImage);

@@ -9,8 +9,9 @@
 #include <vector>
 
 constexpr int ExitOk = 0;
-constexpr int ExitNegative = 1; // a check that found something, sets that differ
-constexpr int ExitFailure = 2;  // bad usage, a file that cannot be read or written
+constexpr int ExitNegative = 1; // a settings finding, sets that differ, a device failure
+constexpr int ExitFailure = 2;  // bad usage, a file that cannot be read or written, lost output
+// A stopped run: 128 + the signal (130 Ctrl+C, 143 SIGTERM), see StopSignalStatus.
 
 using TCliArgs = std::vector<std::string>;
 
@@ -21,6 +22,10 @@ void Complain(const std::string &Message);
 bool ReadSetFile(const std::string &Path, TSettings &Set);
 // Writes Count bytes whole; says so on failure.
 bool WriteOutFile(const std::string &Path, const void *Data, int32_t Count);
+// Every subcommand that writes a file asks this first, before it reads or
+// writes anything: false, with a message naming both, when Output is one
+// of the Inputs under any name (a link, a hard link).
+bool OutputApartFromInputs(const std::string &Output, const std::vector<std::string> &Inputs);
 
 // Options after the positional arguments: each Names[k] takes the next
 // argument into *Values[k]; a flag (Values[k] null) sets *Flags[k]. Says why on failure.

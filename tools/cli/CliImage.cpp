@@ -164,7 +164,8 @@ int CliDecode(const TCliArgs &Args)
     std::string BasePath;
     if (!ParseOptions(Args, 2, {{"--base", &BasePath}}))
         return ExitFailure;
-    // Input: Args[0] and BasePath; output: Args[1], written last.
+    if (!OutputApartFromInputs(Args[1], {Args[0], BasePath}))
+        return ExitFailure;
     auto Set = std::make_unique<TSettings>();
     if (BasePath.empty()) {
         SetDefaultSettings();

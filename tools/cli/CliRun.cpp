@@ -1,5 +1,6 @@
 // program / compare / read: the run of the window, with a front end of direct calls.
 #include "CliBatch.h"
+#include "CliSystem.h"
 
 #include "UFiles.h"
 #include "UFolders.h"
@@ -8,6 +9,7 @@
 #include "URunLines.h"
 #include "UImageDecode.h"
 #include "UProcs.h"
+#include "USerialComm.h"
 
 #include <chrono>
 #include <cstdio>
@@ -81,6 +83,7 @@ public:
     {
         return LastLine == LineProgramDone || LastLine == LineCompareDone || LastLine == LineReadDone;
     }
+    bool Stopped() const { return LastLine == LineStopped; }
 
 private:
     void ClearBar()
@@ -112,6 +115,23 @@ bool TakePort(const std::string &Option, const std::string &Text, int32_t &Port,
     return false;
 }
 
+// The user's own terminal would get the protocol's bytes on the screen and
+// be left in raw mode: refused by the port as well, said here in words.
+bool PortIsNotTheTerminal(const std::string &Text, int32_t Port, const std::string &DevicePath)
+{
+    TSerialComm Probe;
+    Probe.Port = Port;
+    Probe.DevicePath = DevicePath;
+    for (const bool UseDevicePath : {true, false}) {
+        const std::string Name = Probe.DeviceName(UseDevicePath);
+        if (!Name.empty() && IsControllingTerminal(Name)) {
+            Complain(Text + ": to terminal, w którym działa program, nie port urządzenia");
+            return false;
+        }
+    }
+    return true;
+}
+
 int RunSet(const TCliArgs &Args, int32_t Mode)
 {
     TRunRequest Request;
@@ -123,13 +143,14 @@ int RunSet(const TCliArgs &Args, int32_t Mode)
     }
     if (Request.Ports.size() > 1)
         return RunBatch(Request);
+    CatchStopSignals();
     if (Request.Details)
         Mode = RunModeCompareDetails;
     int32_t Port = 0;
     std::string DevicePath;
     ParsePort(Request.Ports[0], Port, DevicePath);
     ProgramDir.Assign(ProgramFolder());
-    if (!ReadRunSet(Request.SetPath, Settings))
+    if (!PortIsNotTheTerminal(Request.Ports[0], Port, DevicePath) || !ReadRunSet(Request.SetPath, Settings))
         return ExitFailure;
     TRunReports Reports;
     if (!Reports.Open(Request))
@@ -139,14 +160,17 @@ int RunSet(const TCliArgs &Args, int32_t Mode)
     TCliFrontEnd FrontEnd(Port, DevicePath, Tracker, Request.Json ? stderr : stdout);
     const TRunRecord Record = Reports.Begin(Request.Ports[0]);
     const auto Start = std::chrono::steady_clock::now();
+    // Refused by the settings check: a finding, as check and image report it.
     if (!StartRun(FrontEnd, Mode))
-        return ExitFailure;
+        return ExitNegative;
     Reports.SetHashes(&Settings, sizeof Settings, DeviceImage, sizeof DeviceImage);
     WaitRunEnd();
     FrontEnd.EndRun();
     const auto Ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - Start);
     if (!Reports.Finish(Record, Tracker, Ms.count()))
         return ExitFailure;
+    if (FrontEnd.Stopped() && StopSignalStatus() != 0)
+        return StopSignalStatus();
     const bool Succeeded = FrontEnd.Succeeded();
     if (Mode == RunModeCompareDetails && !Succeeded) {
         if (ProgressBytes.load() != static_cast<int32_t>(DeviceImageSize)) {
@@ -182,9 +206,14 @@ int CliRead(const TCliArgs &Args)
     if (!TakePort(Args[0], Args[1], Port, DevicePath) ||
         !ParseOptions(Args, 3, {{"--base", &BasePath}, {"--image", &ImagePath}}))
         return ExitFailure;
-    // The outputs, known before anything is written: Args[2] and ImagePath (input: BasePath).
     const std::string &OutPath = Args[2];
+    if (!OutputApartFromInputs(OutPath, {BasePath}) ||
+        (!ImagePath.empty() && !OutputApartFromInputs(ImagePath, {BasePath, OutPath})))
+        return ExitFailure;
+    CatchStopSignals();
     ProgramDir.Assign(ProgramFolder());
+    if (!PortIsNotTheTerminal(Args[1], Port, DevicePath))
+        return ExitFailure;
     auto Set = std::make_unique<TSettings>();
     if (BasePath.empty()) {
         SetDefaultSettings();
@@ -199,6 +228,8 @@ int CliRead(const TCliArgs &Args)
         return ExitFailure;
     WaitRunEnd();
     FrontEnd.EndRun();
+    if (FrontEnd.Stopped() && StopSignalStatus() != 0)
+        return StopSignalStatus();
     if (!FrontEnd.Succeeded())
         return ExitNegative;
     const TImageDecoding Decoding = DecodeDeviceImage(ReadImage, *Set);

@@ -1,4 +1,5 @@
 #include "CliCommands.h"
+#include "CliSystem.h"
 
 #include "UFields.h"
 #include "UFiles.h"
@@ -7,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <sys/stat.h>
 
 namespace {
 
@@ -40,7 +42,7 @@ void Complain(const std::string &Message)
 
 bool ReadSetFile(const std::string &Path, TSettings &Set)
 {
-    if (Path.size() > MaxPathLength) {
+    if (PathLength(Path) > MaxPathLength) {
         Complain(Path + ": " + ReadError + " (ścieżka dłuższa niż " + std::to_string(MaxPathLength) + " znaków)");
         return false;
     }
@@ -54,8 +56,8 @@ bool ReadSetFile(const std::string &Path, TSettings &Set)
         Set = Read;
         return true;
     }
-    const int32_t Size = GetFileLength(Path);
-    if (Size >= 0 && Size != static_cast<int32_t>(sizeof Read))
+    const int64_t Size = GetFullFileLength(Path);
+    if (Size >= 0 && Size != static_cast<int64_t>(sizeof Read))
         Complain(Path + ": " + ReadError + " (" + std::to_string(Size) + " B zamiast " + std::to_string(sizeof Read) +
                  " B)");
     else
@@ -65,13 +67,26 @@ bool ReadSetFile(const std::string &Path, TSettings &Set)
 
 bool WriteOutFile(const std::string &Path, const void *Data, int32_t Count)
 {
-    if (Path.size() > MaxPathLength) {
+    if (PathLength(Path) > MaxPathLength) {
         Complain(Path + ": " + WriteError + " (ścieżka dłuższa niż " + std::to_string(MaxPathLength) + " znaków)");
         return false;
     }
     if (!WriteWholeFile(Path, Data, Count)) {
-        Complain(Path + ": " + WriteError);
+        struct stat St;
+        const bool ReadOnly = stat(Path.c_str(), &St) == 0 && (St.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+        Complain(Path + ": " + WriteError + (ReadOnly ? " (plik tylko do odczytu)" : ""));
         return false;
+    }
+    return true;
+}
+
+bool OutputApartFromInputs(const std::string &Output, const std::vector<std::string> &Inputs)
+{
+    for (const std::string &Input : Inputs) {
+        if (SameFile(Output, Input)) {
+            Complain(Output + ": to ten sam plik co " + Input + "; nic nie zapisano");
+            return false;
+        }
     }
     return true;
 }
@@ -84,6 +99,8 @@ int CliDefaults(const TCliArgs &Args)
 
 int CliImage(const TCliArgs &Args)
 {
+    if (!OutputApartFromInputs(Args[1], {Args[0]}))
+        return ExitFailure;
     if (!ReadSetFile(Args[0], Settings))
         return ExitFailure;
     const std::string Problem = CheckSettings();

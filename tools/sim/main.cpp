@@ -11,6 +11,8 @@
 #include <poll.h>
 #include <random>
 #include <string>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -46,14 +48,33 @@ void Usage()
                  "  --hang-up-after N        hang up after N requests\n");
 }
 
-bool ReadFile(const std::string &Name, uint8_t *Data, size_t Count)
+// Only a regular file of exactly Count bytes: opening a FIFO for reading
+// would wait for a writer, and a file of another size is no memory image.
+std::string ReadMemoryFile(const std::string &Name, uint8_t *Data, size_t Count)
 {
-    FILE *File = std::fopen(Name.c_str(), "rb");
-    if (File == nullptr)
-        return false;
-    const bool Ok = std::fread(Data, 1, Count, File) == Count;
-    std::fclose(File);
-    return Ok;
+    const int Fd = open(Name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (Fd < 0)
+        return std::strerror(errno);
+    struct stat St;
+    std::string Problem;
+    if (fstat(Fd, &St) != 0)
+        Problem = std::strerror(errno);
+    else if (!S_ISREG(St.st_mode))
+        Problem = "not a regular file";
+    else if (St.st_size != static_cast<off_t>(Count))
+        Problem = std::to_string(St.st_size) + " bytes, not " + std::to_string(Count);
+    size_t Done = 0;
+    while (Problem.empty() && Done < Count) {
+        const ssize_t N = read(Fd, Data + Done, Count - Done);
+        if (N > 0)
+            Done += static_cast<size_t>(N);
+        else if (N < 0 && errno == EINTR)
+            continue;
+        else
+            Problem = N < 0 ? std::strerror(errno) : "shorter than its size";
+    }
+    close(Fd);
+    return Problem;
 }
 
 bool SaveFile(const std::string &Name, const uint8_t *Data, size_t Count)
@@ -62,10 +83,62 @@ bool SaveFile(const std::string &Name, const uint8_t *Data, size_t Count)
     FILE *File = std::fopen(Temporary.c_str(), "wb");
     if (File == nullptr)
         return false;
-    const bool Ok = std::fwrite(Data, 1, Count, File) == Count;
-    if (std::fclose(File) != 0 || !Ok)
-        return false;
-    return std::rename(Temporary.c_str(), Name.c_str()) == 0;
+    const bool Written = std::fwrite(Data, 1, Count, File) == Count;
+    const bool Ok = std::fclose(File) == 0 && Written && std::rename(Temporary.c_str(), Name.c_str()) == 0;
+    if (!Ok)
+        unlink(Temporary.c_str());
+    return Ok;
+}
+
+// The link is the simulator's only while it holds PATH.lock beside it, so a
+// second simulator cannot take it over and the first cannot remove the
+// second's. The lock file is removed by its holder, after checking that the
+// file locked is still the one of that name.
+int LockLink(const std::string &LinkPath)
+{
+    const std::string LockPath = LinkPath + ".lock";
+    for (int Attempt = 0; Attempt < 10; ++Attempt) {
+        const int Fd = open(LockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+        if (Fd < 0)
+            return -1;
+        if (flock(Fd, LOCK_EX | LOCK_NB) != 0) {
+            close(Fd);
+            errno = EBUSY;
+            return -1;
+        }
+        struct stat Held, Named;
+        if (fstat(Fd, &Held) == 0 && stat(LockPath.c_str(), &Named) == 0 && Held.st_dev == Named.st_dev &&
+            Held.st_ino == Named.st_ino)
+            return Fd;
+        close(Fd);
+    }
+    errno = EBUSY;
+    return -1;
+}
+
+void UnlockLink(const std::string &LinkPath, int LockFd)
+{
+    unlink((LinkPath + ".lock").c_str());
+    close(LockFd);
+}
+
+// Only a link may be replaced: a regular file, a folder or a device at PATH
+// is someone's data, a typo away.
+std::string LinkPlaceProblem(const std::string &LinkPath)
+{
+    struct stat St;
+    if (lstat(LinkPath.c_str(), &St) != 0)
+        return errno == ENOENT ? std::string() : std::strerror(errno);
+    if (S_ISLNK(St.st_mode))
+        return {};
+    return S_ISDIR(St.st_mode) ? "a folder is there" : S_ISREG(St.st_mode) ? "a regular file is there" : "something other than a link is there";
+}
+
+bool LinkPointsAt(const std::string &LinkPath, const std::string &Target)
+{
+    char Buffer[4096];
+    const ssize_t N = readlink(LinkPath.c_str(), Buffer, sizeof Buffer);
+    return N > 0 && std::string(Buffer, static_cast<size_t>(N)) == Target;
 }
 
 void WriteAll(int Fd, const uint8_t *Data, size_t Count)
@@ -176,19 +249,41 @@ int main(int argc, char **argv)
     }
 
     TSimDevice Device(Options);
-    if (!MemoryPath.empty() && !ReadFile(MemoryPath, Device.Memory, sizeof Device.Memory)) {
-        std::fprintf(stderr, "trackwarden-sim: cannot read %s\n", MemoryPath.c_str());
+    if (!MemoryPath.empty()) {
+        const std::string Problem = ReadMemoryFile(MemoryPath, Device.Memory, sizeof Device.Memory);
+        if (!Problem.empty()) {
+            std::fprintf(stderr, "trackwarden-sim: --memory %s: %s (a regular file of %zu bytes is needed)\n",
+                         MemoryPath.c_str(), Problem.c_str(), sizeof Device.Memory);
+            return 2;
+        }
+    }
+    // A save past the file-size limit fails and cleans up rather than killing us.
+    signal(SIGXFSZ, SIG_IGN);
+    const int LockFd = LockLink(LinkPath);
+    if (LockFd < 0) {
+        if (errno == EBUSY)
+            std::fprintf(stderr, "trackwarden-sim: %s is owned by another running simulator\n", LinkPath.c_str());
+        else
+            std::fprintf(stderr, "trackwarden-sim: cannot lock %s.lock: %s\n", LinkPath.c_str(), std::strerror(errno));
+        return 2;
+    }
+    if (const std::string Problem = LinkPlaceProblem(LinkPath); !Problem.empty()) {
+        std::fprintf(stderr, "trackwarden-sim: --link %s: %s; only a symbolic link is replaced\n", LinkPath.c_str(),
+                     Problem.c_str());
+        UnlockLink(LinkPath, LockFd);
         return 2;
     }
     FILE *Log = nullptr;
     if (!LogPath.empty() && (Log = std::fopen(LogPath.c_str(), "w")) == nullptr) {
         std::fprintf(stderr, "trackwarden-sim: cannot write %s: %s\n", LogPath.c_str(), std::strerror(errno));
+        UnlockLink(LinkPath, LockFd);
         return 2;
     }
 
     const int Master = posix_openpt(O_RDWR | O_NOCTTY);
     if (Master < 0 || grantpt(Master) != 0 || unlockpt(Master) != 0) {
         std::fprintf(stderr, "trackwarden-sim: posix_openpt() failed: %s\n", std::strerror(errno));
+        UnlockLink(LinkPath, LockFd);
         return 1;
     }
     const std::string SlaveName = ptsname(Master);
@@ -196,6 +291,7 @@ int main(int argc, char **argv)
     const int Slave = open(SlaveName.c_str(), O_RDWR | O_NOCTTY);
     if (Slave < 0) {
         std::fprintf(stderr, "trackwarden-sim: open(%s) failed: %s\n", SlaveName.c_str(), std::strerror(errno));
+        UnlockLink(LinkPath, LockFd);
         return 1;
     }
     termios Tio;
@@ -205,9 +301,14 @@ int main(int argc, char **argv)
     }
     fcntl(Master, F_SETFL, fcntl(Master, F_GETFL) | O_NONBLOCK);
 
-    unlink(LinkPath.c_str());
-    if (symlink(SlaveName.c_str(), LinkPath.c_str()) != 0) {
-        std::fprintf(stderr, "trackwarden-sim: symlink(%s) failed: %s\n", LinkPath.c_str(), std::strerror(errno));
+    // A new link under a temporary name, renamed over the old one: PATH is
+    // never missing, and never anything but a link.
+    const std::string NewLink = LinkPath + ".new";
+    unlink(NewLink.c_str());
+    if (symlink(SlaveName.c_str(), NewLink.c_str()) != 0 || rename(NewLink.c_str(), LinkPath.c_str()) != 0) {
+        std::fprintf(stderr, "trackwarden-sim: cannot link %s: %s\n", LinkPath.c_str(), std::strerror(errno));
+        unlink(NewLink.c_str());
+        UnlockLink(LinkPath, LockFd);
         return 1;
     }
     struct sigaction Action = {};
@@ -263,7 +364,9 @@ int main(int argc, char **argv)
 
     close(Slave);
     close(Master);
-    unlink(LinkPath.c_str());
+    if (LinkPointsAt(LinkPath, SlaveName))
+        unlink(LinkPath.c_str());
+    UnlockLink(LinkPath, LockFd);
     if (Log != nullptr) {
         std::fprintf(Log, HungUp ? "hung up\n" : "stopped\n");
         std::fclose(Log);

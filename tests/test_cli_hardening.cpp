@@ -1,0 +1,168 @@
+// trackwarden-cli against hostile combinations of its arguments: an output
+// that is one of the inputs, output into a full disk, findings, a set of
+// 4 GiB and more, names counted in characters, a write-protected set.
+#include "UDecls.h"
+#include "UProcs.h"
+#include "test_files_support.h"
+
+#include <fcntl.h>
+#include <functional>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace {
+
+struct TRun {
+    int Status = -1;
+    std::string Err;
+};
+
+// Runs the program in Folder with stdout into OutPath and stderr into a file.
+TRun RunCli(const std::vector<std::string> &Arguments, const TScratchDir &Folder, const std::string &OutPath)
+{
+    std::vector<std::string> Args = {std::string(TW_BIN_DIR) + "/trackwarden-cli"};
+    Args.insert(Args.end(), Arguments.begin(), Arguments.end());
+    std::vector<char *> Argv;
+    for (std::string &A : Args)
+        Argv.push_back(A.data());
+    Argv.push_back(nullptr);
+    const std::string ErrName = Folder / ".err";
+    posix_spawn_file_actions_t Actions;
+    posix_spawn_file_actions_init(&Actions);
+    posix_spawn_file_actions_addchdir_np(&Actions, Folder.Path.c_str());
+    posix_spawn_file_actions_addopen(&Actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&Actions, 1, OutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&Actions, 2, ErrName.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t Pid = 0;
+    TRun Run;
+    const int Failed = posix_spawn(&Pid, Argv[0], &Actions, nullptr, Argv.data(), environ);
+    posix_spawn_file_actions_destroy(&Actions);
+    if (Failed != 0)
+        return Run;
+    int Raw = 0;
+    waitpid(Pid, &Raw, 0);
+    Run.Status = WIFEXITED(Raw) ? WEXITSTATUS(Raw) : -1;
+    const TBytes Err = GetFile(ErrName);
+    Run.Err.assign(Err.begin(), Err.end());
+    fs::remove(ErrName);
+    return Run;
+}
+
+TBytes DefaultSetBytes()
+{
+    SetDefaultSettings();
+    const auto *P = reinterpret_cast<const uint8_t *>(&Settings);
+    return TBytes(P, P + SettingsSize);
+}
+
+TBytes LongSmsSetBytes()
+{
+    SetDefaultSettings();
+    Settings.Inputs[2].Users[1].Functions[2].SmsText.Assign(std::string(61, 'x'));
+    const auto *P = reinterpret_cast<const uint8_t *>(&Settings);
+    return TBytes(P, P + SettingsSize);
+}
+
+const std::string Utf8A = "\xC4\x85"; // ą: two bytes, one character
+
+std::string Repeat(const std::string &Piece, int Count)
+{
+    std::string Out;
+    for (int I = 0; I < Count; ++I)
+        Out += Piece;
+    return Out;
+}
+
+struct TRow {
+    const char *Name;
+    std::function<void(const TScratchDir &)> Lay; // besides keep.set (a default set)
+    std::vector<std::string> Args;
+    const char *Out; // where stdout goes: "/dev/full", or a file name in the folder
+    int Status;
+    std::vector<std::string> ErrHas;
+    std::vector<std::pair<std::string, std::function<TBytes()>>> Files; // what they must hold afterwards
+};
+
+void PrintTo(const TRow &Row, std::ostream *Out)
+{
+    *Out << Row.Name;
+}
+
+void Nothing(const TScratchDir &) {}
+
+const TRow Rows[] = {
+    // The output is the input: refused before anything is read or written.
+    {"ImageOverItsOwnSet", Nothing, {"image", "keep.set", "keep.set"}, "out", 2,
+     {"keep.set: to ten sam plik co keep.set"}, {{"keep.set", DefaultSetBytes}}},
+    {"ImageThroughALinkToItsSet", [](const TScratchDir &D) { fs::create_symlink("keep.set", D / "link.img"); },
+     {"image", "keep.set", "link.img"}, "out", 2, {"link.img: to ten sam plik co keep.set"},
+     {{"keep.set", DefaultSetBytes}}},
+    {"ImageThroughAHardLinkToItsSet", [](const TScratchDir &D) { fs::create_hard_link(D / "keep.set", D / "hard.img"); },
+     {"image", "./keep.set", "hard.img"}, "out", 2, {"hard.img: to ten sam plik co ./keep.set"},
+     {{"keep.set", DefaultSetBytes}, {"hard.img", DefaultSetBytes}}},
+    {"ImageBesideItsSet", Nothing, {"image", "keep.set", "keep.img"}, "out", 0, {}, {{"keep.set", DefaultSetBytes}}},
+
+    // Output that never arrived is no success.
+    {"HelpIntoAFullDisk", Nothing, {"--help"}, "/dev/full", 2, {"błąd zapisu na standardowe wyjście"}, {}},
+    {"DumpIntoAFullDisk", Nothing, {"dump", "keep.set"}, "/dev/full", 2, {"błąd zapisu na standardowe wyjście"}, {}},
+    {"DiffIntoAFullDisk", [](const TScratchDir &D) { PutFile(D / "long.set", LongSmsSetBytes()); },
+     {"diff", "keep.set", "long.set"}, "/dev/full", 2, {"błąd zapisu na standardowe wyjście"}, {}},
+    {"CheckIntoAFullDisk", [](const TScratchDir &D) { PutFile(D / "long.set", LongSmsSetBytes()); },
+     {"check", "long.set"}, "/dev/full", 2, {"błąd zapisu na standardowe wyjście"}, {}},
+    {"DefaultsWithNothingToSay", Nothing, {"defaults", "new.set"}, "/dev/full", 0, {}, {{"new.set", DefaultSetBytes}}},
+
+    // A finding is a negative result wherever it is found.
+    {"FindingRefusesTheRun", [](const TScratchDir &D) { PutFile(D / "long.set", LongSmsSetBytes()); },
+     {"program", "long.set", "--port", "COM1"}, "out", 1, {"Błąd ustawień!", "Zbyt długa treść SMS"}, {}},
+    {"FindingRefusesTheComparison", [](const TScratchDir &D) { PutFile(D / "long.set", LongSmsSetBytes()); },
+     {"compare", "long.set", "--port", "/dev/null"}, "out", 1, {"Błąd ustawień!"}, {}},
+
+    // Messages that say what is wrong.
+    {"SetOfFourGibibytesAndMore",
+     [](const TScratchDir &D) {
+         PutFile(D / "big.set", {});
+         ASSERT_EQ(truncate((D / "big.set").c_str(), (off_t{1} << 32) + 13676), 0);
+     },
+     {"dump", "big.set"}, "out", 2, {"big.set: Błąd odczytu pliku! (4294980972 B zamiast 13676 B)"}, {}},
+    {"NameOfTwoByteCharactersCountsCharacters", [](const TScratchDir &D) { fs::create_directory(D / Repeat(Utf8A, 100)); },
+     {"defaults", Repeat(Utf8A, 100) + "/" + Repeat(Utf8A, 100) + ".set"}, "out", 0, {},
+     {{Repeat(Utf8A, 100) + "/" + Repeat(Utf8A, 100) + ".set", DefaultSetBytes}}},
+    {"NameOfTooManyCharacters", Nothing, {"defaults", Repeat(Utf8A, 100) + "/" + Repeat("a", 160)}, "out", 2,
+     {"ścieżka dłuższa niż 255 znaków"}, {}},
+    {"WriteProtectedSet",
+     [](const TScratchDir &D) {
+         PutFile(D / "frozen.set", LongSmsSetBytes());
+         ASSERT_EQ(chmod((D / "frozen.set").c_str(), 0444), 0);
+     },
+     {"defaults", "frozen.set"}, "out", 2, {"frozen.set: Błąd zapisu pliku! (plik tylko do odczytu)"},
+     {{"frozen.set", LongSmsSetBytes}}},
+};
+
+class CliHardening : public ::testing::TestWithParam<TRow> {};
+
+TEST_P(CliHardening, StatusMessageAndFiles)
+{
+    const TRow &Row = GetParam();
+    TScratchDir Dir;
+    PutFile(Dir / "keep.set", DefaultSetBytes());
+    Row.Lay(Dir);
+    const std::string Out = std::string(Row.Out).rfind("/", 0) == 0 ? Row.Out : Dir / Row.Out;
+    const TRun Run = RunCli(Row.Args, Dir, Out);
+    EXPECT_EQ(Run.Status, Row.Status) << Run.Err;
+    for (const std::string &Piece : Row.ErrHas)
+        EXPECT_NE(Run.Err.find(Piece), std::string::npos) << Run.Err;
+    for (const auto &[Name, Bytes] : Row.Files)
+        EXPECT_EQ(GetFile(Dir / Name), Bytes()) << Name;
+    // No temporary file of a refused or failed save.
+    for (const auto &Entry : fs::recursive_directory_iterator(Dir.Path))
+        EXPECT_EQ(Entry.path().filename().string().rfind(".~tw", 0), std::string::npos) << Entry.path();
+}
+
+INSTANTIATE_TEST_SUITE_P(Cli, CliHardening, ::testing::ValuesIn(Rows),
+                         [](const auto &Info) { return std::string(Info.param.Name); });
+
+} // namespace

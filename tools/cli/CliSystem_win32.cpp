@@ -1,0 +1,61 @@
+#include "CliSystem.h"
+
+#include "URun.h"
+
+#include <windows.h>
+
+#include <atomic>
+
+namespace {
+
+std::atomic<int> StopStatus{0};
+
+// Runs on a thread the system starts for the event. Returning TRUE for
+// Ctrl+C keeps the process; a closing console ends it when the handler
+// returns, so that one blocks instead: the run stops and the program ends
+// on its own meanwhile, or the system ends it after its grace time.
+BOOL WINAPI OnConsoleEvent(DWORD Event)
+{
+    const bool Closing = Event == CTRL_CLOSE_EVENT || Event == CTRL_LOGOFF_EVENT || Event == CTRL_SHUTDOWN_EVENT;
+    if (Event != CTRL_C_EVENT && Event != CTRL_BREAK_EVENT && !Closing)
+        return FALSE;
+    int Expected = 0;
+    if (!StopStatus.compare_exchange_strong(Expected, Closing ? 129 : 130) && !Closing)
+        ExitProcess(static_cast<UINT>(StopStatus.load()));
+    RequestRunStop();
+    if (Closing)
+        Sleep(INFINITE);
+    return TRUE;
+}
+
+bool FileIdentity(const std::string &Name, BY_HANDLE_FILE_INFORMATION &Info)
+{
+    const HANDLE File = CreateFileA(Name.c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (File == INVALID_HANDLE_VALUE)
+        return false;
+    const bool Ok = GetFileInformationByHandle(File, &Info) != 0;
+    CloseHandle(File);
+    return Ok;
+}
+
+} // namespace
+
+bool SameFile(const std::string &A, const std::string &B)
+{
+    BY_HANDLE_FILE_INFORMATION First, Second;
+    return FileIdentity(A, First) && FileIdentity(B, Second) &&
+           First.dwVolumeSerialNumber == Second.dwVolumeSerialNumber &&
+           First.nFileIndexHigh == Second.nFileIndexHigh && First.nFileIndexLow == Second.nFileIndexLow;
+}
+
+void CatchStopSignals()
+{
+    SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+}
+
+int StopSignalStatus()
+{
+    return StopStatus.load();
+}
