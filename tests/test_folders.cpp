@@ -91,17 +91,20 @@ TEST_P(ProgramFolderChoice, PicksAndPrepares)
     const std::string Chosen = ChooseProgramFolder(WithSeparator(Exe), UserDir);
     if (C.Expected == TPick::Exe) {
         EXPECT_EQ(WithSeparator(Exe), Chosen);
-        if (C.Exe != TExeSets::Folder)
+        if (C.Exe != TExeSets::Folder) {
             EXPECT_FALSE(fs::exists(User / "Sets")) << "nothing to make when the user folder is not used";
+        }
     } else {
         EXPECT_EQ(UserDir, Chosen);
         EXPECT_TRUE(fs::is_directory(User / "Sets"));
         EXPECT_TRUE(fs::is_directory(User / "Sys"));
     }
-    if (C.User == TUserDir::Existing && C.Expected == TPick::User)
+    if (C.User == TUserDir::Existing && C.Expected == TPick::User) {
         EXPECT_TRUE(fs::exists(User / "Sets" / "keep.set")) << "a user's sets survive the next start";
-    if (C.Exe == TExeSets::Folder)
+    }
+    if (C.Exe == TExeSets::Folder) {
         EXPECT_FALSE(fs::exists(User)) << "a writable Sets beside the programs leaves home alone";
+    }
 }
 
 const TFolderCase FolderCases[] = {
