@@ -318,6 +318,8 @@ TEST(CliBatchRefusal, SamePortTwiceAndTwoNamesOfOneDevice)
     // The program beside its own Sys/, so that COM1 is the simulator's link there.
     const std::string Cli = Bench.Folder.Path + "trackwarden-cli";
     ASSERT_EQ(std::system(("cp '" + std::string(TW_BIN_DIR) + "/trackwarden-cli' '" + Cli + "'").c_str()), 0);
+    // A writable Sets/ keeps the copy's files beside it instead of in the user's folder.
+    ASSERT_EQ(mkdir((Bench.Folder.Path + "Sets").c_str(), 0755), 0);
     Bench.Sims.push_back(std::make_unique<TSimProcess>(Bench.Folder.Path + "Sys/COM1", TLines{}));
     ASSERT_TRUE(Bench.Sims.back()->Ready);
     char Target[256] = {};

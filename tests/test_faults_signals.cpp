@@ -424,6 +424,7 @@ TEST(LongProgramFolder, FindsItsOwnPortLink)
     while (Deep.size() <= 300)
         Deep += std::string(60, 'd') + "/";
     std::filesystem::create_directories(Deep + "Sys");
+    std::filesystem::create_directories(Deep + "Sets"); // a program folder of its own, not the user's
     std::filesystem::copy_file(Cli, Deep + "trackwarden-cli");
     chmod((Deep + "trackwarden-cli").c_str(), 0755);
     SetDefaultSettings();
