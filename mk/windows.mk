@@ -17,3 +17,11 @@ win-test: win-build build
 	cmake/windows-tests.sh $(WIN_BUILD) $(BUILD)/bin
 
 EXTRA_TESTS += win-test
+
+# Static Qt 6 for Windows from Debian's qt6-base source, built once into a cache.
+TW_QT_PREFIX ?= $(HOME)/.cache/trackwarden/qt-6.4.2-mingw
+export TW_QT_PREFIX
+
+.PHONY: win-qt
+win-qt: deps
+	JOBS=$(JOBS) cmake/qt-mingw.sh
