@@ -1,5 +1,6 @@
 // program / compare: the run of the window, with a front end of direct calls.
 #include "CliCommands.h"
+#include "CliTerminal.h"
 
 #include "UFiles.h"
 #include "UFrames.h"
@@ -9,7 +10,6 @@
 #include <cctype>
 #include <cstdio>
 #include <memory>
-#include <unistd.h>
 
 namespace {
 
@@ -73,7 +73,7 @@ private:
     std::string DevicePath;
     std::unique_ptr<TTicker> Ticker;
     std::string LastLine;
-    const bool BarOnTerminal = isatty(STDERR_FILENO) == 1;
+    const bool BarOnTerminal = StderrIsTerminal();
     bool BarShown = false;
 };
 
