@@ -21,6 +21,8 @@ pass() { echo "windows-installer-test: ok: $*"; }
 winpath() { local p=$1; echo "Z:${p//\//\\}"; }
 
 "$wine" wineboot -i >/dev/null 2>&1
+# A crashing program must end, not wait in a crash dialog.
+"$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
 "$wineserver" -w
 "$wineserver" -p
 trap '"$wineserver" -k 2>/dev/null || true' EXIT
@@ -68,7 +70,6 @@ fi
 cp "$work/linux.set" "$dir/Sets/mine.set"
 timeout 300 "$wine" "$dir/Uninstall.exe" /S
 # The uninstaller copies itself away and runs from there: wait for it.
-"$wineserver" -w
 for _ in $(seq 60); do [ -f "$dir/trackwarden.exe" ] || break; sleep 1; done
 [ ! -e "$dir/trackwarden.exe" ] && [ ! -e "$dir/trackwarden-cli.exe" ] && [ ! -e "$dir/Uninstall.exe" ] &&
   pass "uninstall removed the programs" || fail "programs left after uninstall"

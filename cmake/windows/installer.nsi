@@ -4,7 +4,8 @@
 ; the user can write, not Program Files, and needs no administrator.
 ; Silent: setup.exe /S [/D=folder]; the uninstaller keeps Sets\ unless asked
 ; (silently: Uninstall.exe /S /REMOVESETS).
-Unicode true
+; A 64-bit installer for the 64-bit programs (a 64-bit-only Wine runs no 32-bit stub).
+Target amd64-unicode
 !include MUI2.nsh
 !include FileFunc.nsh
 
