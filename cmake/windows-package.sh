@@ -66,34 +66,39 @@ cp -r "$here/qt-patches" "$stage/relink/"
   echo 'mkdir -p out'
 } >"$stage/relink/relink.sh"
 declare -A copied
+# keep FILE: a file of the build tree, without debug data, under relink\; prints its name there.
+keep() {
+  local src=$1 dest
+  dest=lib/$(echo "${src#"$build"/}" | tr '/' '_')
+  if [ -z "${copied[$dest]:-}" ]; then
+    "$strip" --strip-debug -o "$stage/relink/$dest" "$src"
+    copied[$dest]=1
+  fi
+  echo "$dest"
+}
+# The link line is the last of CMake's link.txt; its objects and libraries
+# come in response files (@file) and archives of the build tree.
 for target in trackwarden:ui trackwarden-screens:ui trackwarden-cli:tools/cli; do
   exe=${target%%:*}
   dir=$build/${target#*:}
-  linktxt=$dir/CMakeFiles/$exe.dir/link.txt
-  line=$(cat "$linktxt")
   words=()
-  read -r -a words <<<"$line"
+  for w in $(tail -n 1 "$dir/CMakeFiles/$exe.dir/link.txt"); do
+    if [ "${w#@}" != "$w" ]; then
+      for r in $(cat "$dir/${w#@}"); do words+=("$r"); done
+    else
+      words+=("$w")
+    fi
+  done
   args=()
   for w in "${words[@]:1}"; do
+    src=$w
+    [ "${src#/}" != "$src" ] || src=$dir/$w
+    src=$(realpath -m "$src")
     case $w in
-      -o) args+=("-o") ;;
+      -Wl,--out-implib,*) ;;
       */bin/$exe.exe) args+=("out/$exe.exe") ;;
       "$qt"/*) args+=("\"\$QT${w#"$qt"}\"") ;;
-      *.obj | *.a)
-        src=$w
-        [ "${src#/}" != "$src" ] || src=$dir/$w
-        if [ "${src#"$build"/}" != "$src" ] && [ -f "$src" ]; then
-          rel=${src#"$build"/}
-          dest=obj/$(echo "$rel" | tr '/' '_')
-          case $src in *.a) dest=lib/$(basename "$src") ;; esac
-          if [ -z "${copied[$dest]:-}" ]; then
-            "$strip" --strip-debug -o "$stage/relink/$dest" "$src"
-            copied[$dest]=1
-          fi
-          args+=("$dest")
-        else
-          args+=("$w")
-        fi ;;
+      *.a | *.obj) if [ -f "$src" ] && [ "${src#"$build"/}" != "$src" ]; then args+=("$(keep "$src")"); else args+=("$w"); fi ;;
       *) args+=("$w") ;;
     esac
   done
