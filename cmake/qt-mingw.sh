@@ -108,11 +108,18 @@ fetch() {
 [ -f "$src/.tw-key" ] && [ "$(cat "$src/.tw-key")" = "$srckey" ] || fetch
 [ "${1:-}" = "--fetch-only" ] && exit 0
 
-rm -rf "$build" "$prefix"
 start=$(date +%s)
-# shellcheck disable=SC2086 # the options are one word each
-nice -n "$nice" cmake -G Ninja -S "$src" -B "$build" \
-  -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_INSTALL_PREFIX="$prefix" $options
+# An interrupted build of the same key goes on where it stopped.
+if [ -f "$build/.tw-key" ] && [ "$(cat "$build/.tw-key")" = "$key" ]; then
+  echo "Continuing the Qt build in $build"
+else
+  rm -rf "$build"
+  # shellcheck disable=SC2086 # the options are one word each
+  nice -n "$nice" cmake -G Ninja -S "$src" -B "$build" \
+    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_INSTALL_PREFIX="$prefix" $options
+  echo "$key" >"$build/.tw-key"
+fi
+rm -rf "$prefix"
 nice -n "$nice" cmake --build "$build" --parallel "$jobs"
 nice -n "$nice" cmake --install "$build" >/dev/null
 echo "$key" >"$prefix/.tw-key"
