@@ -2,6 +2,8 @@
 // overlapped reads and communication-event waits on the receive thread.
 #include "USerialComm_win32.h"
 
+#include <mmsystem.h>
+
 #include <cstddef>
 #include <cstring>
 
@@ -60,6 +62,19 @@ bool FinishPreviousWrite(TSerialPortImpl &P, int32_t TimeoutPerByteMs)
 
 } // namespace
 
+void TTimerResolution::Raise()
+{
+    if (!IsRaised)
+        IsRaised = timeBeginPeriod(1) == TIMERR_NOERROR;
+}
+
+void TTimerResolution::Restore()
+{
+    if (IsRaised)
+        timeEndPeriod(1);
+    IsRaised = false;
+}
+
 int Win32ThreadPriority(int32_t Priority)
 {
     static const int Values[7] = {THREAD_PRIORITY_IDLE, THREAD_PRIORITY_LOWEST, THREAD_PRIORITY_BELOW_NORMAL,
@@ -106,6 +121,7 @@ void TSerialComm::OpenDevice(bool UseDevicePath)
             return;
         }
     }
+    P->Timer.Raise();
     Handle = P;
 }
 
@@ -154,6 +170,7 @@ void ClosePortHandle(TPortHandle Handle)
     Abandon(*Handle, Handle->CommOverlapped);
     CloseHandle(Handle->Port);
     Handle->Port = INVALID_HANDLE_VALUE;
+    Handle->Timer.Restore();
 }
 
 void FreePortHandle(TPortHandle Handle)

@@ -8,6 +8,7 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -423,7 +424,7 @@ TEST(QtDialogs, BoxesAndFileDialogsAreAsTheWindowNeedsThem)
             EXPECT_EQ(Dialog->fileMode(), QFileDialog::AnyFile);
             EXPECT_EQ(Dialog->acceptMode(), Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
             EXPECT_EQ(Dialog->testOption(QFileDialog::DontConfirmOverwrite), Save);
-            EXPECT_EQ(Dialog->directory().absolutePath(), Sets);
+            EXPECT_EQ(Dialog->directory().absolutePath(), QDir(Sets).absolutePath()) << "in Qt's separators";
             EXPECT_TRUE(Dialog->nameFilters().join("").isEmpty() || Dialog->nameFilters() == QStringList("All Files (*)"));
             Checked = true;
             Dialog->reject();

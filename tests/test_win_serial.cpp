@@ -250,4 +250,15 @@ TEST_F(Win32SerialDevice, OpenCloseOrder)
     ExpectVersionReply(Comm);
 }
 
+// A run's 10 ms quiet ticks need the 1 ms system timer for as long as its port is open.
+TEST_F(Win32SerialDevice, OpenPortHoldsTheFineTimer)
+{
+    TSerialComm Comm;
+    SetUpComm(Comm, Port);
+    ASSERT_TRUE(Comm.Open());
+    EXPECT_TRUE(Comm.Handle->Timer.Raised());
+    ExpectVersionReply(Comm);
+    EXPECT_TRUE(Comm.Close());
+}
+
 } // namespace

@@ -9,4 +9,8 @@ if(WIN32)
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_win_serial.cpp
     LIBS trackwarden_link
     LABELS link windows)
+  tw_add_test(test_win_timer
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_win_timer.cpp
+    LIBS trackwarden_link
+    LABELS link windows)
 endif()

@@ -359,6 +359,9 @@ private:
         case TNodeKind::Timer: {
             auto *Timer = new QTimer(Parent);
             Timer->setInterval(Node.Value);
+            // Timer1 counts 10 ms quiet ticks to end a reply; a coarse timer may
+            // fire 5% late and, on Windows, on the 15.6 ms system tick.
+            Timer->setTimerType(Qt::PreciseTimer);
             Timer->setSingleShot(false);
             Register(Timer, Node);
             Bind(Node, [Timer](const THandler &H) { QObject::connect(Timer, &QTimer::timeout, Timer, [H] { H(); }); });

@@ -1,6 +1,7 @@
 // program / compare / read: the run of the window, with a front end of direct calls.
 #include "CliBatch.h"
 #include "CliSystem.h"
+#include "CliTerminal.h"
 
 #include "UFiles.h"
 #include "UFolders.h"
@@ -14,7 +15,6 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
-#include <unistd.h>
 
 namespace {
 
@@ -102,7 +102,7 @@ private:
     const bool Child = IsBatchChild();
     std::unique_ptr<TTicker> Ticker;
     std::string LastLine;
-    const bool BarOnTerminal = !Child && isatty(STDERR_FILENO) == 1;
+    const bool BarOnTerminal = !Child && StderrIsTerminal();
     bool BarShown = false;
 };
 

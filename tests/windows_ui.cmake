@@ -1,0 +1,21 @@
+# The window's tests in the Windows build, run under Wine on the offscreen
+# platform. Wine hands a Windows program no variable named QT_*, but turns
+# WINEQT_* into QT_*. Wine has no Arial: the offscreen platform reads its
+# fonts from a folder holding only Liberation Sans (with the whole Liberation
+# folder, Arial would fall back to the monospaced face).
+if(WIN32 AND TW_BUILD_UI)
+  set(TW_WIN_FONTS ${CMAKE_BINARY_DIR}/fonts)
+  file(GLOB TW_SANS_FONTS /usr/share/fonts/truetype/liberation/LiberationSans-*.ttf)
+  file(COPY ${TW_SANS_FONTS} DESTINATION ${TW_WIN_FONTS})
+  # Qt's Polish button texts, found in translations\ beside the programs.
+  if(EXISTS /usr/share/qt6/translations/qtbase_pl.qm)
+    file(COPY /usr/share/qt6/translations/qtbase_pl.qm DESTINATION ${CMAKE_BINARY_DIR}/bin/translations)
+  endif()
+  foreach(test test_ui_binding test_ui_commands test_ui_pages test_ui_run test_ui_form test_ui_controls)
+    if(TARGET ${test})
+      tw_offscreen_plugin(${test})
+      set_tests_properties(${test} PROPERTIES
+        ENVIRONMENT "WINEQT_QPA_PLATFORM=offscreen;WINEQT_QPA_FONTDIR=Z:${TW_WIN_FONTS}")
+    endif()
+  endforeach()
+endif()
