@@ -39,20 +39,6 @@ const std::string Version = std::string(LineVersion) + "\"1.2.3\".";
 const TLines Connected = {LineOpenPort, LinePortOpen, LineConnecting, Version};
 const TLines PortFailed = {LineOpenPort, "", LinePortFailed};
 
-TLines Join(TLines Head, const TLines &Tail)
-{
-    Head.insert(Head.end(), Tail.begin(), Tail.end());
-    return Head;
-}
-
-std::vector<int32_t> Upto(int32_t Last)
-{
-    std::vector<int32_t> Out;
-    for (int32_t Bytes = 0; Bytes <= Last; Bytes += 32)
-        Out.push_back(Bytes);
-    return Out;
-}
-
 const std::string VersionRequest = "> 01 FF";
 const std::string ResetRequest = "> 04 FC";
 const std::string ReadBlock0 = "> 02 00 00 20 DE";

@@ -24,20 +24,6 @@ bool FileExists(const std::string &Path)
     return access(Path.c_str(), F_OK) == 0;
 }
 
-TLines Join(TLines Head, const TLines &Tail)
-{
-    Head.insert(Head.end(), Tail.begin(), Tail.end());
-    return Head;
-}
-
-std::vector<int32_t> Upto(int32_t Last)
-{
-    std::vector<int32_t> Out;
-    for (int32_t Bytes = 0; Bytes <= Last; Bytes += 32)
-        Out.push_back(Bytes);
-    return Out;
-}
-
 // A set unlike the default one in every part of the image.
 void ChangeEverywhere(TSettings &S)
 {

@@ -140,6 +140,21 @@ inline TProgramResult RunProgram(const std::string &Name, const std::vector<std:
     return Result;
 }
 
+inline std::vector<std::string> Join(std::vector<std::string> Head, const std::vector<std::string> &Tail)
+{
+    Head.insert(Head.end(), Tail.begin(), Tail.end());
+    return Head;
+}
+
+// The progress a pass reports: every block's start up to Last.
+inline std::vector<int32_t> Upto(int32_t Last)
+{
+    std::vector<int32_t> Out;
+    for (int32_t Bytes = 0; Bytes <= Last; Bytes += 32)
+        Out.push_back(Bytes);
+    return Out;
+}
+
 inline std::string JoinLines(const std::vector<std::string> &Lines)
 {
     std::string Text;

@@ -20,12 +20,6 @@ const std::vector<std::string> Preparation = {
     "Ustawienia poprawne.", "Kodowanie ustawień...", "Kodowanie zakończone.",
 };
 
-std::vector<std::string> Join(std::vector<std::string> A, const std::vector<std::string> &B)
-{
-    A.insert(A.end(), B.begin(), B.end());
-    return A;
-}
-
 class WindowRun : public ::testing::Test {
 protected:
     void SetUp() override

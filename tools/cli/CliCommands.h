@@ -42,6 +42,8 @@ bool ReadImageFile(const std::string &Path, uint8_t (&Image)[DeviceImageSize]);
 // After a read or decode: which settings came from the base, grouped, and the image's findings.
 struct TImageDecoding;
 void PrintDecoding(const TImageDecoding &Decoding);
+// What a decoding is written onto: the set at BasePath, or a new default set when it is empty.
+bool ReadBaseSet(const std::string &BasePath, TSettings &Set);
 
 int CliDefaults(const TCliArgs &Args);
 int CliImage(const TCliArgs &Args);

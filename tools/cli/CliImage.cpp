@@ -159,6 +159,15 @@ void PrintDecoding(const TImageDecoding &Decoding)
     }
 }
 
+bool ReadBaseSet(const std::string &BasePath, TSettings &Set)
+{
+    if (!BasePath.empty())
+        return ReadSetFile(BasePath, Set);
+    SetDefaultSettings();
+    Set = Settings;
+    return true;
+}
+
 int CliDecode(const TCliArgs &Args)
 {
     std::string BasePath;
@@ -167,12 +176,8 @@ int CliDecode(const TCliArgs &Args)
     if (!OutputApartFromInputs(Args[1], {Args[0], BasePath}))
         return ExitFailure;
     auto Set = std::make_unique<TSettings>();
-    if (BasePath.empty()) {
-        SetDefaultSettings();
-        *Set = Settings;
-    } else if (!ReadSetFile(BasePath, *Set)) {
+    if (!ReadBaseSet(BasePath, *Set))
         return ExitFailure;
-    }
     uint8_t Image[DeviceImageSize];
     if (!ReadImageFile(Args[0], Image))
         return ExitFailure;

@@ -215,12 +215,8 @@ int CliRead(const TCliArgs &Args)
     if (!PortIsNotTheTerminal(Args[1], Port, DevicePath))
         return ExitFailure;
     auto Set = std::make_unique<TSettings>();
-    if (BasePath.empty()) {
-        SetDefaultSettings();
-        *Set = Settings;
-    } else if (!ReadSetFile(BasePath, *Set)) {
+    if (!ReadBaseSet(BasePath, *Set))
         return ExitFailure;
-    }
 
     TRunTracker Tracker(*RunModeRow(RunModeRead));
     TCliFrontEnd FrontEnd(Port, DevicePath, Tracker, stdout);
