@@ -1,4 +1,4 @@
-// trackwarden-cli program/compare on several simulators at once: every run
+// trackwarden-cli program/compare/read on several simulators at once: every run
 // as a single run would go, prefixed or drawn as status lines, the summary,
 // the exit status, --json, --log and the refusals before anything starts.
 #include "URunLines.h"
@@ -121,6 +121,16 @@ TOutput RunOnTerminal(std::vector<std::string> Args)
     return Result;
 }
 
+// The lines of one port, without its prefix.
+TLines Prefixed(const TLines &From, const std::string &Port)
+{
+    TLines Own;
+    for (const std::string &Line : From)
+        if (Line.rfind(Port + ": ", 0) == 0)
+            Own.push_back(Line.substr(Port.size() + 2));
+    return Own;
+}
+
 TLines SplitLines(const std::string &Text)
 {
     TLines Lines;
@@ -198,13 +208,6 @@ TEST_P(BatchTest, EachRunAsASingleRunWith)
                                 LineSettingsOk,   LineEncoding,      LineEncoded};
     const std::string &Human = Row.Json ? Result.Err : Result.Out;
     const TLines Lines = SplitLines(Human);
-    auto Prefixed = [](const TLines &From, const std::string &Port) {
-        TLines Own;
-        for (const std::string &Line : From)
-            if (Line.rfind(Port + ": ", 0) == 0)
-                Own.push_back(Line.substr(Port.size() + 2));
-        return Own;
-    };
     std::string Failed;
     for (size_t I = 0; I < Ports.size(); ++I) {
         TLines Expected = ExpectedLog(Row.Devices[I]);
@@ -360,6 +363,83 @@ TEST(CliSingleJson, LogOnStderrRecordOnStdout)
     const TLines Audit = ReadLines(Log);
     ASSERT_EQ(Audit.size(), 1u);
     EXPECT_NE(Audit[0].find("\tcompare\tno-reply\t"), std::string::npos) << Audit[0];
+}
+
+// read on several ports: each device's set in a file of its own, named
+// after its port, exactly the set a single read of it gives.
+TEST(CliBatchRead, EachDeviceIntoAFileOfItsOwn)
+{
+    TBench Bench;
+    const std::string Out = Bench.Folder.Path + "out/", Images = Bench.Folder.Path + "img";
+    ASSERT_EQ(mkdir(Out.c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(Images.c_str(), 0755), 0);
+    const std::vector<TDevice> Devices = {TDevice::Good, TDevice::Silent, TDevice::Good};
+    std::vector<std::string> Ports;
+    std::vector<std::string> Args = {std::string(TW_BIN_DIR) + "/trackwarden-cli", "read"};
+    for (TDevice Device : Devices) {
+        Ports.push_back(Bench.Add(Device));
+        Args.insert(Args.end(), {"--port", Ports.back()});
+    }
+    Args.insert(Args.end(), {Out, "--image", Images, "--json"});
+    const TOutput Result = RunToFiles(Args, Bench.Folder.Path);
+    EXPECT_EQ(Result.Status, 1) << Result.Err;
+    const TLines Err = SplitLines(Result.Err);
+    ASSERT_FALSE(Err.empty());
+    EXPECT_EQ(Err.back(), "Nieudane: " + Ports[1]) << Result.Err;
+
+    // The simulators hold the image of Bench's set, and a default base gives it back whole.
+    const std::vector<uint8_t> Set = ReadBytes(Bench.SetPath), Image = ReadBytes(Bench.ImagePath);
+    const TLines Objects = SplitLines(Result.Out);
+    ASSERT_EQ(Objects.size(), Ports.size()) << Result.Out;
+    for (size_t I = 0; I < Ports.size(); ++I) {
+        const std::string Name = "dev" + std::to_string(I);
+        const bool Good = Devices[I] == TDevice::Good;
+        EXPECT_EQ(access((Out + Name + ".set").c_str(), F_OK) == 0, Good) << Name;
+        const TLines Own = Prefixed(Err, Ports[I]);
+        EXPECT_NE(std::find(Own.begin(), Own.end(), Good ? LineReadDone : LineNoReply), Own.end()) << Result.Err;
+        if (Good) {
+            EXPECT_EQ(ReadBytes(Out + Name + ".set"), Set) << Name;
+            EXPECT_EQ(ReadBytes(Images + "/" + Name + ".img"), Image) << Name;
+        }
+        const auto Object = ParseJsonObject(Objects[I]);
+        ASSERT_TRUE(Object.has_value()) << Objects[I];
+        const size_t At = std::find(Ports.begin(), Ports.end(), Object->at("port").String) - Ports.begin();
+        ASSERT_LT(At, Ports.size()) << Objects[I];
+        EXPECT_EQ(Object->at("mode").String, "read");
+        EXPECT_EQ(Object->at("set_file").String, Out + "dev" + std::to_string(At) + ".set");
+        EXPECT_EQ(Object->at("result").String, Devices[At] == TDevice::Good ? "ok" : "no-reply") << Objects[I];
+        EXPECT_EQ(Object->at("set_sha256").Kind, Devices[At] == TDevice::Good ? TJsonValue::Text : TJsonValue::Null);
+    }
+}
+
+// Refused before any run starts: exit 2, no port opened, nothing written.
+TEST(CliBatchRead, RefusedBeforeAnythingStarts)
+{
+    TBench Bench;
+    const std::string Out = Bench.Folder.Path + "out";
+    ASSERT_EQ(mkdir(Out.c_str(), 0755), 0);
+    const std::string A = Bench.Add(TDevice::Good), B = Bench.Add(TDevice::Good);
+    ASSERT_EQ(mkdir((Bench.Folder.Path + "other").c_str(), 0755), 0);
+    const std::string OtherA = Bench.Folder.Path + "other/dev0"; // the same file name as A
+    const std::string Base = Out + "/dev0.set";
+    WriteBytes(Base, ReadBytes(Bench.SetPath).data(), sizeof Settings);
+    const std::vector<std::vector<std::string>> Refused = {
+        {"--port", A, "--port", B, Bench.SetPath},                                 // OUT a file
+        {"--port", A, "--port", B, Out + "/missing"},                              // OUT missing
+        {"--port", A, "--port", B, Out, "--image", Bench.ImagePath},               // IMG a file
+        {"--port", A, "--port", OtherA, Out},                                      // one file name
+        {"--port", A, "--port", A, Out},                                           // one port
+        {"--port", A, "--port", B, Out, "--base", Base},                           // the base overwritten
+        {"--port", A, "--port", B, Out, "--log", Bench.Folder.Path},               // a folder as log
+    };
+    for (const auto &Options : Refused) {
+        const TOutput Result = RunToFiles(Join({"trackwarden-cli", "read"}, Options), Bench.Folder.Path);
+        EXPECT_EQ(Result.Status, 2) << JoinLines(Options) << Result.Err;
+        EXPECT_EQ(Result.Out, "") << JoinLines(Options);
+        EXPECT_EQ(Result.Err.find(LineOpenPort), std::string::npos) << Result.Err;
+        EXPECT_EQ(ReadBytes(Base), ReadBytes(Bench.SetPath));
+        EXPECT_NE(access((Out + "/dev1.set").c_str(), F_OK), 0);
+    }
 }
 
 // Eight processes at once, eight runs each, one log: every line whole and none lost.

@@ -147,7 +147,7 @@ std::string JsonRecord(const TRunRecord &R)
            ",\"result\":" + JsonText(R.Result) + ",\"failed_address\":" +
            (R.FailedAddress < 0 ? std::string("null") : std::to_string(R.FailedAddress)) +
            ",\"duration_ms\":" + std::to_string(R.DurationMs) + ",\"set_file\":" + JsonText(R.SetFile) +
-           ",\"set_sha256\":" + JsonText(R.SetSha256) + ",\"image_sha256\":" + JsonText(R.ImageSha256) +
+           ",\"set_sha256\":" + JsonTextOrNull(R.SetSha256) + ",\"image_sha256\":" + JsonTextOrNull(R.ImageSha256) +
            ",\"started\":" + JsonText(R.Time) + "}";
 }
 
@@ -206,8 +206,11 @@ bool TRunReports::Finish(TRunRecord Record, const TRunTracker &Tracker, int64_t 
     Record.Result = Tracker.Result.empty() ? "interrupted" : Tracker.Result;
     Record.FailedAddress = Tracker.FailedAddress;
     Record.DurationMs = DurationMs;
-    Record.SetSha256 = SetSha256;
-    Record.ImageSha256 = ImageSha256;
+    // A read's record brings the hashes of what it saved.
+    if (Record.SetSha256.empty())
+        Record.SetSha256 = SetSha256;
+    if (Record.ImageSha256.empty())
+        Record.ImageSha256 = ImageSha256;
     bool Ok = true;
     if (Json) {
         const std::string Line = JsonRecord(Record) + "\n";

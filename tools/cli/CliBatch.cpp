@@ -8,6 +8,7 @@
 #include "UFiles.h"
 #include "UFolders.h"
 #include "UProcs.h"
+#include "URun.h"
 #include "URunLines.h"
 #include "USerialComm.h"
 
@@ -15,6 +16,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -72,6 +74,7 @@ std::string PortIdentity(const std::string &Given)
 struct TRunChild {
     explicit TRunChild(const TRunModeRow &Mode) : Tracker(Mode) {}
     std::string Port;
+    std::string OutFile, ImageFile; // read: what the child saves
     TRunRecord Record;
     TRunTracker Tracker;
     TChildProcess Process;
@@ -98,9 +101,14 @@ public:
 
 private:
     bool Prepare();
+    bool PrepareRead();
+    bool PrepareSet();
+    std::vector<std::string> ChildArgs(const TRunChild &Child) const;
+    bool IsRead() const { return Request.Mode->Mode == RunModeRead; }
     void ReadChild(TRunChild &Child, size_t Index);
     void Take(const TChildOutput &Output);
     void Finished(TRunChild &Child);
+    void ReadSaved(TRunChild &Child, int Status);
     std::string StatusLine(const TRunChild &Child) const;
     void Draw();
     void Above(FILE *To, const std::string &Text);
@@ -112,9 +120,11 @@ private:
     TRunReports Reports;
     std::string SetBytes;
     std::vector<std::unique_ptr<TRunChild>> Children;
+    std::vector<std::string> OutFiles, ImageFiles; // read: one per port
     size_t PortWidth = 4;
     int Drawn = 0;
     bool ReportsOk = true;
+    bool FileFailed = false; // a read could not save what it read
 
     std::mutex Lock;
     std::condition_variable Arrived;
@@ -139,38 +149,116 @@ bool TBatch::Prepare()
             return false;
         }
     }
+    if (IsRead())
+        return PrepareRead() && Reports.Open(Request);
     if (!ReadSetFile(Request.SetPath, Settings) || !Reports.Open(Request))
         return false;
     return true;
+}
+
+std::string InFolder(const std::string &Folder, const std::string &Name)
+{
+    const bool Ends = !Folder.empty() && (Folder.back() == '/' || Folder.back() == '\\');
+    return Folder + (Ends ? "" : "/") + Name;
+}
+
+bool IsFolder(const std::string &Path)
+{
+    std::error_code Error;
+    return std::filesystem::is_directory(Path, Error);
+}
+
+// Every port's set (and image) gets a file of its own in the folders given.
+bool TBatch::PrepareRead()
+{
+    for (const std::string *Folder : {&Request.OutPath, &Request.ImagePath}) {
+        if (Folder->empty() || IsFolder(*Folder))
+            continue;
+        Complain(*Folder + ": przy wielu portach OUT i IMG to istniejące foldery, po jednym pliku na port");
+        return false;
+    }
+    std::vector<std::string> Names;
+    for (size_t I = 0; I < Request.Ports.size(); ++I) {
+        std::string Name = PortFileName(Request.Ports[I], ".set");
+        // One file name apart from case too: Windows' file names ignore it.
+        for (char &C : Name)
+            C = static_cast<char>(std::tolower(static_cast<unsigned char>(C)));
+        for (size_t J = 0; J < I; ++J) {
+            if (Names[J] != Name)
+                continue;
+            Complain("porty " + Request.Ports[J] + " i " + Request.Ports[I] + " dałyby ten sam plik " +
+                     PortFileName(Request.Ports[I], ".set"));
+            return false;
+        }
+        Names.push_back(Name);
+        OutFiles.push_back(InFolder(Request.OutPath, PortFileName(Request.Ports[I], ".set")));
+        ImageFiles.push_back(Request.ImagePath.empty()
+                                 ? std::string()
+                                 : InFolder(Request.ImagePath, PortFileName(Request.Ports[I], ".img")));
+        if (!OutputApartFromInputs(OutFiles.back(), {Request.BasePath}) ||
+            (!ImageFiles.back().empty() &&
+             !OutputApartFromInputs(ImageFiles.back(), {Request.BasePath, OutFiles.back()})))
+            return false;
+    }
+    // A base set that cannot be read fails here rather than in every child.
+    auto Base = std::make_unique<TSettings>();
+    return ReadBaseSet(Request.BasePath, *Base);
+}
+
+// The set is checked and encoded once for every run; false on a finding.
+bool TBatch::PrepareSet()
+{
+    const std::string Problem = CheckSettings();
+    if (!Problem.empty()) {
+        std::fprintf(stderr, "%s\n", LineSettingsError);
+        Complain(Request.SetPath + ": " + Problem);
+        return false;
+    }
+    EncodeDeviceImage();
+    Reports.SetHashes(&Settings, sizeof Settings, DeviceImage, sizeof DeviceImage);
+    SetBytes.assign(reinterpret_cast<const char *>(&Settings), sizeof Settings);
+
+    return true;
+}
+
+// Each child is the single run: the set on its stdin, or a read of its own files.
+std::vector<std::string> TBatch::ChildArgs(const TRunChild &Child) const
+{
+    if (!IsRead())
+        return {Request.Mode->Command, "-", "--port", Child.Port};
+    std::vector<std::string> Args = {Request.Mode->Command, "--port", Child.Port, Child.OutFile};
+    if (!Request.BasePath.empty())
+        Args.insert(Args.end(), {"--base", Request.BasePath});
+    if (!Child.ImageFile.empty())
+        Args.insert(Args.end(), {"--image", Child.ImageFile});
+    return Args;
 }
 
 int TBatch::Run()
 {
     if (!Prepare())
         return ExitFailure;
-    const std::string Problem = CheckSettings();
-    if (!Problem.empty()) {
-        std::fprintf(stderr, "%s\n", LineSettingsError);
-        Complain(Request.SetPath + ": " + Problem);
+    if (!IsRead() && !PrepareSet())
         return ExitNegative;
-    }
-    EncodeDeviceImage();
-    Reports.SetHashes(&Settings, sizeof Settings, DeviceImage, sizeof DeviceImage);
-    SetBytes.assign(reinterpret_cast<const char *>(&Settings), sizeof Settings);
-
     CatchInterrupts();
     if (Terminal)
         PrepareTerminal(Human);
     for (const std::string &Port : Request.Ports)
         PortWidth = std::max(PortWidth, Columns(Port));
-    for (const std::string &Port : Request.Ports) {
+    for (size_t I = 0; I < Request.Ports.size(); ++I) {
+        const std::string &Port = Request.Ports[I];
         if (PendingInterrupt() != 0)
             break;
         auto Child = std::make_unique<TRunChild>(*Request.Mode);
         Child->Port = Port;
         Child->Record = Reports.Begin(Port);
+        if (IsRead()) {
+            Child->OutFile = OutFiles[I];
+            Child->ImageFile = ImageFiles[I];
+            Child->Record.SetFile = Child->OutFile;
+        }
         Child->Start = TClock::now();
-        if (!Child->Process.Start({Request.Mode->Command, "-", "--port", Port}, ChildEnvironment, SetBytes)) {
+        if (!Child->Process.Start(ChildArgs(*Child), ChildEnvironment, SetBytes)) {
             Complain(Port + ": nie można uruchomić przebiegu");
             Child->Tracker.Line(LinePortFailed, 0);
             Child->Tracker.Outcome = "nie uruchomiony";
@@ -215,7 +303,7 @@ int TBatch::Run()
 
     if (PendingInterrupt() != 0)
         return PendingInterrupt();
-    if (!ReportsOk)
+    if (!ReportsOk || FileFailed)
         return ExitFailure;
     for (const auto &Child : Children)
         if (Child->Tracker.Result != "ok")
@@ -288,11 +376,13 @@ void TBatch::Finished(TRunChild &Child)
 {
     if (Child.Reader.joinable())
         Child.Reader.join();
-    Child.Process.Wait(Child.Interrupted);
+    const int Status = Child.Process.Wait(Child.Interrupted);
     Child.DurationMs = std::chrono::duration_cast<std::chrono::milliseconds>(TClock::now() - Child.Start).count();
     // A child that stopped before its run's last line was cut short.
     if (Child.Interrupted || Child.Tracker.Result.empty())
         Child.Tracker.Interrupted(LineInterrupted);
+    else if (IsRead() && Child.Tracker.Result == "ok")
+        ReadSaved(Child, Status);
     if (!Request.Json) {
         ReportsOk = Reports.Finish(Child.Record, Child.Tracker, Child.DurationMs) && ReportsOk;
         return;
@@ -308,6 +398,24 @@ void TBatch::Finished(TRunChild &Child)
     } else {
         ReportsOk = Reports.Finish(Child.Record, Child.Tracker, Child.DurationMs) && ReportsOk;
     }
+}
+
+// A read that got the device's memory but could not save it is a file error.
+void TBatch::ReadSaved(TRunChild &Child, int Status)
+{
+    std::string Set(sizeof(TSettings), '\0'), Image(DeviceImageSize, '\0');
+    const bool SetSaved = Status == ExitOk && ReadWholeFile(Child.OutFile, Set.data(), sizeof(TSettings));
+    const bool ImageSaved =
+        Child.ImageFile.empty() || (SetSaved && ReadWholeFile(Child.ImageFile, Image.data(), DeviceImageSize));
+    if (!SetSaved || !ImageSaved) {
+        Child.Tracker.Result = "file";
+        Child.Tracker.Outcome = "nie zapisano zestawu";
+        FileFailed = true;
+        return;
+    }
+    Child.Record.SetSha256 = Sha256Hex(Set.data(), Set.size());
+    if (!Child.ImageFile.empty())
+        Child.Record.ImageSha256 = Sha256Hex(Image.data(), Image.size());
 }
 
 std::string TBatch::StatusLine(const TRunChild &Child) const

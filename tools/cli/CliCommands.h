@@ -5,6 +5,7 @@
 
 #include "UDecls.h"
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -41,7 +42,7 @@ bool IsImageFile(const std::string &Path);
 bool ReadImageFile(const std::string &Path, uint8_t (&Image)[DeviceImageSize]);
 // After a read or decode: which settings came from the base, grouped, and the image's findings.
 struct TImageDecoding;
-void PrintDecoding(const TImageDecoding &Decoding);
+void PrintDecoding(const TImageDecoding &Decoding, FILE *To = stdout);
 // What a decoding is written onto: the set at BasePath, or a new default set when it is empty.
 bool ReadBaseSet(const std::string &BasePath, TSettings &Set);
 

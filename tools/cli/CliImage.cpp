@@ -11,10 +11,10 @@
 
 namespace {
 
-void PrintLine(const std::string &Line)
+void PrintLine(FILE *To, const std::string &Line)
 {
-    std::fwrite(Line.data(), 1, Line.size(), stdout);
-    std::fputc('\n', stdout);
+    std::fwrite(Line.data(), 1, Line.size(), To);
+    std::fputc('\n', To);
 }
 
 // 1 kod, 2-4 kody, 5 kodów, 22 kody, 25 kodów.
@@ -104,7 +104,7 @@ bool ReadImageFile(const std::string &Path, uint8_t (&Image)[DeviceImageSize])
     return false;
 }
 
-void PrintDecoding(const TImageDecoding &Decoding)
+void PrintDecoding(const TImageDecoding &Decoding, FILE *To)
 {
     std::vector<std::string> Absent, Off, Damaged;
     size_t Codes = 0, Reverts = 0;
@@ -131,14 +131,14 @@ void PrintDecoding(const TImageDecoding &Decoding)
         Off.push_back(Counted(Reverts, "czas powrotu wyjścia", "czasy powrotu wyjść", "czasów powrotu wyjść") +
                       " (powrót wyłączony)");
     if (!Absent.empty())
-        PrintLine("Z zestawu bazowego, bo urządzenie ich nie przechowuje: " + Joined(Absent) + ".");
+        PrintLine(To, "Z zestawu bazowego, bo urządzenie ich nie przechowuje: " + Joined(Absent) + ".");
     if (!Off.empty())
-        PrintLine("Z zestawu bazowego, bo urządzenie ich nie podaje: " + Joined(Off) + ".");
+        PrintLine(To, "Z zestawu bazowego, bo urządzenie ich nie podaje: " + Joined(Off) + ".");
     if (!Damaged.empty())
-        PrintLine("Z zestawu bazowego, bo ich bajty są uszkodzone: " + Joined(Damaged) + ".");
+        PrintLine(To, "Z zestawu bazowego, bo ich bajty są uszkodzone: " + Joined(Damaged) + ".");
     if (Decoding.Findings.empty())
         return;
-    PrintLine("Uwagi do obrazu pamięci (" + std::to_string(Decoding.Findings.size()) + "):");
+    PrintLine(To, "Uwagi do obrazu pamięci (" + std::to_string(Decoding.Findings.size()) + "):");
     // A blank or foreign device repeats one finding over many fields: one line for each such run.
     const std::vector<TImageFinding> &All = Decoding.Findings;
     for (size_t I = 0; I < All.size();) {
@@ -147,13 +147,13 @@ void PrintDecoding(const TImageDecoding &Decoding)
             ++End;
         if (End - I < 3) {
             for (; I < End; ++I)
-                PrintLine("  " + ImageFindingText(All[I]));
+                PrintLine(To, "  " + ImageFindingText(All[I]));
             continue;
         }
         char Head[64];
         std::snprintf(Head, sizeof Head, "0x%04X (%u) … 0x%04X (%u), %zu pól: ", All[I].Offset, All[I].Offset,
                       All[End - 1].Offset, All[End - 1].Offset, End - I);
-        PrintLine("  " + std::string(Head) + All[I].Field->Name + " … " + All[End - 1].Field->Name + ": " +
+        PrintLine(To, "  " + std::string(Head) + All[I].Field->Name + " … " + All[End - 1].Field->Name + ": " +
                   All[I].Text);
         I = End;
     }

@@ -106,15 +106,6 @@ private:
     bool BarShown = false;
 };
 
-// The port of read's --port PORT, which takes one port.
-bool TakePort(const std::string &Option, const std::string &Text, int32_t &Port, std::string &DevicePath)
-{
-    if (Option == "--port" && ParsePort(Text, Port, DevicePath))
-        return true;
-    Complain(PortUsage);
-    return false;
-}
-
 // The user's own terminal would get the protocol's bytes on the screen and
 // be left in raw mode: refused by the port as well, said here in words.
 bool PortIsNotTheTerminal(const std::string &Text, int32_t Port, const std::string &DevicePath)
@@ -201,37 +192,56 @@ int CliCompare(const TCliArgs &Args)
 
 int CliRead(const TCliArgs &Args)
 {
-    int32_t Port = 0;
-    std::string DevicePath, BasePath, ImagePath;
-    if (!TakePort(Args[0], Args[1], Port, DevicePath) ||
-        !ParseOptions(Args, 3, {{"--base", &BasePath}, {"--image", &ImagePath}}))
+    TRunRequest Request;
+    if (!ParseReadRequest(Args, Request))
         return ExitFailure;
-    const std::string &OutPath = Args[2];
+    if (Request.Ports.size() > 1)
+        return RunBatch(Request);
+    int32_t Port = 0;
+    std::string DevicePath;
+    ParsePort(Request.Ports[0], Port, DevicePath);
+    const std::string &OutPath = Request.OutPath, &BasePath = Request.BasePath, &ImagePath = Request.ImagePath;
     if (!OutputApartFromInputs(OutPath, {BasePath}) ||
         (!ImagePath.empty() && !OutputApartFromInputs(ImagePath, {BasePath, OutPath})))
         return ExitFailure;
     CatchStopSignals();
     ProgramDir.Assign(ProgramFolder());
-    if (!PortIsNotTheTerminal(Args[1], Port, DevicePath))
+    if (!PortIsNotTheTerminal(Request.Ports[0], Port, DevicePath))
         return ExitFailure;
     auto Set = std::make_unique<TSettings>();
     if (!ReadBaseSet(BasePath, *Set))
         return ExitFailure;
+    // The record names the set this read writes.
+    Request.SetPath = OutPath;
+    TRunReports Reports;
+    if (!Reports.Open(Request))
+        return ExitFailure;
 
-    TRunTracker Tracker(*RunModeRow(RunModeRead));
-    TCliFrontEnd FrontEnd(Port, DevicePath, Tracker, stdout);
+    TRunTracker Tracker(*Request.Mode);
+    FILE *Human = Request.Json ? stderr : stdout;
+    TCliFrontEnd FrontEnd(Port, DevicePath, Tracker, Human);
+    const TRunRecord Record = Reports.Begin(Request.Ports[0]);
+    const auto Start = std::chrono::steady_clock::now();
     if (!StartRun(FrontEnd, RunModeRead))
         return ExitFailure;
     WaitRunEnd();
     FrontEnd.EndRun();
+    const auto Ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - Start);
+    int Status = ExitOk;
     if (FrontEnd.Stopped() && StopSignalStatus() != 0)
-        return StopSignalStatus();
-    if (!FrontEnd.Succeeded())
-        return ExitNegative;
-    const TImageDecoding Decoding = DecodeDeviceImage(ReadImage, *Set);
-    if (!WriteOutFile(OutPath, Set.get(), sizeof(TSettings)) ||
-        (!ImagePath.empty() && !WriteOutFile(ImagePath, ReadImage, sizeof ReadImage)))
+        Status = StopSignalStatus();
+    else if (!FrontEnd.Succeeded())
+        Status = ExitNegative;
+    if (Status == ExitOk) {
+        const TImageDecoding Decoding = DecodeDeviceImage(ReadImage, *Set);
+        if (!WriteOutFile(OutPath, Set.get(), sizeof(TSettings)) ||
+            (!ImagePath.empty() && !WriteOutFile(ImagePath, ReadImage, sizeof ReadImage)))
+            Status = ExitFailure;
+        else
+            PrintDecoding(Decoding, Human);
+        Reports.SetHashes(Set.get(), sizeof(TSettings), ReadImage, sizeof ReadImage);
+    }
+    if (!Reports.Finish(Record, Tracker, Ms.count()))
         return ExitFailure;
-    PrintDecoding(Decoding);
-    return ExitOk;
+    return Status;
 }

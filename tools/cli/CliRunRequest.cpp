@@ -112,6 +112,40 @@ bool ParseRunRequest(const TCliArgs &Args, int32_t Mode, TRunRequest &Request)
     return Request.Mode != nullptr;
 }
 
+bool ParseReadRequest(const TCliArgs &Args, TRunRequest &Request)
+{
+    Request.Mode = RunModeRow(RunModeRead);
+    size_t I = 0;
+    for (; I + 1 < Args.size() && Args[I] == "--port"; I += 2) {
+        int32_t Port = 0;
+        std::string DevicePath;
+        if (!ParsePort(Args[I + 1], Port, DevicePath))
+            break;
+        Request.Ports.push_back(Args[I + 1]);
+    }
+    if (Request.Ports.empty() || I >= Args.size() || Args[I] == "--port") {
+        Complain(PortUsage);
+        return false;
+    }
+    Request.OutPath = Args[I];
+    return ParseOptions(Args, I + 1,
+                        {{"--base", &Request.BasePath},
+                         {"--image", &Request.ImagePath},
+                         {"--json", nullptr, &Request.Json},
+                         {"--log", &Request.LogPath}});
+}
+
+std::string PortFileName(const std::string &Port, const char *Extension)
+{
+    std::string Name = Port.substr(Port.find_last_of("/\\") + 1);
+    for (char &C : Name)
+        if (!std::isalnum(static_cast<unsigned char>(C)) && C != '-' && C != '_' && C != '.')
+            C = '_';
+    if (Name.empty() || Name == "." || Name == "..")
+        Name = "port";
+    return Name + Extension;
+}
+
 void TRunTracker::Line(const std::string &Text, int32_t Frames)
 {
     LastLine = Text;

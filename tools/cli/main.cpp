@@ -26,7 +26,8 @@ const TCliCommand Commands[] = {
     {"program", "SET --port PORT...", "programuje urządzenie zestawem (PORT: COM1..COM8 albo ścieżka)", CliProgram},
     {"compare", "SET --port PORT... [--details]", "porównuje zestaw z ustawieniami urządzenia (--details: które się różnią)",
      CliCompare},
-    {"read", "--port PORT OUT [--base SET] [--image IMG]", "odczytuje ustawienia urządzenia do zestawu OUT", CliRead},
+    {"read", "--port PORT... OUT [--base SET] [--image IMG]",
+     "odczytuje ustawienia urządzenia do zestawu OUT (przy wielu portach OUT i IMG to foldery)", CliRead},
     {"ports", "[--assign COMn DEVICE|--none]", "porty szeregowe systemu; --assign kieruje Sys/COMn na port", CliPorts},
 };
 
@@ -58,7 +59,7 @@ void PrintUsage(FILE *To)
         else
             std::fprintf(To, "  trackwarden-cli %-28s %s\n", Line.c_str(), C.Summary);
     }
-    std::fputs("program i compare: --port można podać wiele razy; --json: wynik każdego przebiegu jako JSON na\n"
+    std::fputs("program, compare i read: --port można podać wiele razy; --json: wynik każdego przebiegu jako JSON na\n"
                "standardowym wyjściu; --log PLIK: dopisuje wiersz o każdym przebiegu.\n",
                To);
     std::fputs("Kod wyjścia: 0 powodzenie, 1 wynik negatywny, 2 błędne wywołanie, błąd pliku lub utracone wyjście,\n"
