@@ -39,6 +39,7 @@ options="
 -DFEATURE_concurrent=OFF
 -DFEATURE_xml=OFF
 -DFEATURE_opengl=OFF
+-DFEATURE_dynamicgl=OFF
 -DFEATURE_vulkan=OFF
 -DFEATURE_direct2d=OFF
 -DFEATURE_tabletevent=OFF
@@ -56,7 +57,9 @@ options="
 # Why some of them: Debian's source drops the tablet library's third-party
 # code, so tablet support must be off; direct2d is off and
 # qt-patches/directwrite-needs-direct2d.patch keeps the windows plugin from
-# calling the DirectWrite font database that Qt Gui then leaves out.
+# calling the DirectWrite font database that Qt Gui then leaves out; dynamicgl
+# stays on by itself with OpenGL off, and the windows plugin then asks for an
+# OpenGL context that was never built (qwindowswindow.cpp, isSoftwareGl).
 
 key=$( { echo "$version"; echo "$options"; cat "$toolchain"; cat "$patches"/*.patch 2>/dev/null; } | sha256sum | cut -d' ' -f1)
 if [ -f "$prefix/.tw-key" ] && [ "$(cat "$prefix/.tw-key")" = "$key" ]; then
