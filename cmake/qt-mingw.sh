@@ -117,9 +117,13 @@ if [ -f "$build/.tw-key" ] && [ "$(cat "$build/.tw-key")" = "$key" ]; then
   echo "Continuing the Qt build in $build"
 else
   rm -rf "$build"
+  # The build keeps its own copy of the toolchain file, so that it goes on
+  # from any checkout, or after the one that started it is gone.
+  mkdir -p "$build"
+  cp "$toolchain" "$build/mingw-w64.cmake"
   # shellcheck disable=SC2086 # the options are one word each
   nice -n "$nice" cmake -G Ninja -S "$src" -B "$build" \
-    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_INSTALL_PREFIX="$prefix" $options
+    -DCMAKE_TOOLCHAIN_FILE="$build/mingw-w64.cmake" -DCMAKE_INSTALL_PREFIX="$prefix" $options
   echo "$key" >"$build/.tw-key"
 fi
 rm -rf "$prefix"
