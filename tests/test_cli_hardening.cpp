@@ -3,16 +3,15 @@
 // 4 GiB and more, names counted in characters, a write-protected set.
 #include "UDecls.h"
 #include "UProcs.h"
+#include "test_cli_support.h"
 #include "test_files_support.h"
 
 #include <fcntl.h>
 #include <functional>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char **environ;
 
 namespace {
 
@@ -24,28 +23,9 @@ struct TRun {
 // Runs the program in Folder with stdout into OutPath and stderr into a file.
 TRun RunCli(const std::vector<std::string> &Arguments, const TScratchDir &Folder, const std::string &OutPath)
 {
-    std::vector<std::string> Args = {std::string(TW_BIN_DIR) + "/trackwarden-cli"};
-    Args.insert(Args.end(), Arguments.begin(), Arguments.end());
-    std::vector<char *> Argv;
-    for (std::string &A : Args)
-        Argv.push_back(A.data());
-    Argv.push_back(nullptr);
     const std::string ErrName = Folder / ".err";
-    posix_spawn_file_actions_t Actions;
-    posix_spawn_file_actions_init(&Actions);
-    posix_spawn_file_actions_addchdir_np(&Actions, Folder.Path.c_str());
-    posix_spawn_file_actions_addopen(&Actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&Actions, 1, OutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&Actions, 2, ErrName.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t Pid = 0;
     TRun Run;
-    const int Failed = posix_spawn(&Pid, Argv[0], &Actions, nullptr, Argv.data(), environ);
-    posix_spawn_file_actions_destroy(&Actions);
-    if (Failed != 0)
-        return Run;
-    int Raw = 0;
-    waitpid(Pid, &Raw, 0);
-    Run.Status = WIFEXITED(Raw) ? WEXITSTATUS(Raw) : -1;
+    Run.Status = SpawnCli(Arguments, Folder.Path, OutPath, ErrName);
     const TBytes Err = GetFile(ErrName);
     Run.Err.assign(Err.begin(), Err.end());
     fs::remove(ErrName);

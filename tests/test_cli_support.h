@@ -1,0 +1,39 @@
+// Running trackwarden-cli as a child, for the CLI's tests.
+#pragma once
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <string>
+#include <vector>
+
+extern char **environ;
+
+// Runs the program in Folder (paths on the command line are relative to it)
+// with no input, stdout into OutPath and stderr into ErrPath; its exit
+// status, or -1 when it could not start or did not exit.
+inline int SpawnCli(const std::vector<std::string> &Arguments, const std::string &Folder,
+                    const std::string &OutPath, const std::string &ErrPath)
+{
+    std::vector<std::string> Args = {std::string(TW_BIN_DIR) + "/trackwarden-cli"};
+    Args.insert(Args.end(), Arguments.begin(), Arguments.end());
+    std::vector<char *> Argv;
+    for (std::string &A : Args)
+        Argv.push_back(A.data());
+    Argv.push_back(nullptr);
+    posix_spawn_file_actions_t Actions;
+    posix_spawn_file_actions_init(&Actions);
+    posix_spawn_file_actions_addchdir_np(&Actions, Folder.c_str());
+    posix_spawn_file_actions_addopen(&Actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&Actions, 1, OutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&Actions, 2, ErrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t Pid = 0;
+    const int Failed = posix_spawn(&Pid, Argv[0], &Actions, nullptr, Argv.data(), environ);
+    posix_spawn_file_actions_destroy(&Actions);
+    if (Failed != 0)
+        return -1;
+    int Raw = 0;
+    waitpid(Pid, &Raw, 0);
+    return WIFEXITED(Raw) ? WEXITSTATUS(Raw) : -1;
+}
