@@ -38,6 +38,8 @@ trap '"$wineserver" -k 2>/dev/null || true' EXIT
 "$wine" cmd.exe /c exit >/dev/null 2>&1 || true
 
 status=0
+# The window's run tests drive native simulators from there.
+[ -z "$native_bin" ] || export TW_NATIVE_BIN=$(realpath "$native_bin")
 ctest --test-dir "$build" --output-on-failure -j2 --timeout 120 || status=1
 
 if [ -n "$native_bin" ]; then

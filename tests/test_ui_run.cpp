@@ -1,7 +1,9 @@
 // The window's side of a run: preparation lines, the hand-over of the
 // worker's lines and progress, the buttons, the refused close, and a window
-// destroyed while its worker still reports.
-#include "test_run_support.h"
+// destroyed while its worker still reports; whole runs against a simulated
+// device.
+#include "test_lines.h"
+#include "test_ui_device.h"
 #include "test_ui_main_support.h"
 
 #include "UProcs.h"
@@ -13,12 +15,35 @@
 #include <QTest>
 #include <QTimer>
 
+#include <chrono>
+#include <cstdio>
+
 namespace {
 
 const std::vector<std::string> Preparation = {
     "Pobranie ustawień...", "Ustawienia probrane.",  "Kontrola ustawień...",
     "Ustawienia poprawne.", "Kodowanie ustawień...", "Kodowanie zakończone.",
 };
+const std::vector<std::string> Connected = {"Otwarcie portu COM...", "Port COM otwarty.",
+                                            "Nawiązanie połączenia z urządzeniem...", "Wersja urządzenia: \"4.5.6\"."};
+
+// Every exchange waits five 10 ms ticks of quiet; the wake-up and the resets
+// take half a second each.
+double ProtocolFloor(int Exchanges) { return Exchanges * 5 * 0.010 + 0.5 + 0.5; }
+
+// The bar's values over Passes passes of the image, 32 bytes a step; it
+// goes back to 0 for every pass after the first.
+std::vector<int> PassSteps(int Passes)
+{
+    std::vector<int> Steps;
+    for (int Pass = 0; Pass < Passes; ++Pass) {
+        if (Pass > 0)
+            Steps.push_back(0);
+        for (int Bytes = 32; Bytes <= 8192; Bytes += 32)
+            Steps.push_back(Bytes);
+    }
+    return Steps;
+}
 
 class WindowRun : public ::testing::Test {
 protected:
@@ -51,6 +76,28 @@ protected:
         for (const QString &Line : Memo1->toPlainText().split('\n'))
             Lines.push_back(Line.toStdString());
         return Lines;
+    }
+    std::vector<uint8_t> Image()
+    {
+        Main->FormToSettings();
+        EncodeDeviceImage();
+        return std::vector<uint8_t>(DeviceImage, DeviceImage + DeviceImageSize);
+    }
+    // Clicks Button and waits for the run's end; the progress it showed and its seconds.
+    std::pair<std::vector<int>, double> RunThrough(QPushButton *Button, int Port)
+    {
+        std::vector<int> Progress;
+        const QMetaObject::Connection Watch = QObject::connect(
+            ProgressBar1, &QProgressBar::valueChanged, [&](int Value) { Progress.push_back(Value); });
+        Get<QComboBox>("ComboBox3")->setCurrentIndex(Port);
+        const auto Start = std::chrono::steady_clock::now();
+        Button->click();
+        EXPECT_TRUE(RunInProgress);
+        EXPECT_TRUE(QTest::qWaitFor([] { return !RunInProgress; }, 120000));
+        const double Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
+        WaitRunEnd();
+        QObject::disconnect(Watch);
+        return {Progress, Seconds};
     }
     void ExpectIdle()
     {
@@ -103,17 +150,14 @@ TEST_F(WindowRun, NoPortEndsAtOnceAndGivesTheButtonsBack)
 
 TEST_F(WindowRun, ComparisonAgainstTheSimulator)
 {
-    Main->FormToSettings();
-    EncodeDeviceImage();
-    const std::string Memory = Folder.Path + "memory.bin";
-    PutFile(Memory, DeviceImage, DeviceImageSize);
-    TSimProcess Sim(Folder.Path + "Sys/COM1", {"--memory", Memory, "--version", "4.5.6"});
-    ASSERT_TRUE(Sim.Ready);
+    TTestDevice Device(Folder.Path, 1, Image());
+    ASSERT_EQ(Device.Problem, "");
 
     std::vector<int> Progress;
     QObject::connect(ProgressBar1, &QProgressBar::valueChanged, [&](int Value) { Progress.push_back(Value); });
     Main->show();
     Get<QComboBox>("ComboBox3")->setCurrentIndex(1);
+    const auto Start = std::chrono::steady_clock::now();
     Button9->click();
     ASSERT_TRUE(RunInProgress);
 
@@ -133,18 +177,16 @@ TEST_F(WindowRun, ComparisonAgainstTheSimulator)
         },
         60000);
     ASSERT_TRUE(Ended);
+    const double Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
     WaitRunEnd();
+    std::printf("comparison run: %.2f s, %.3f x the protocol's floor\n", Seconds, Seconds / ProtocolFloor(1 + 256));
 
     EXPECT_TRUE(CloseTried);
     EXPECT_TRUE(ButtonsHeld);
     EXPECT_TRUE(W->Dialogs->Shown.empty()) << "the refused close showed a message";
-    EXPECT_EQ(Log(), Join(Preparation, {"Otwarcie portu COM...", "Port COM otwarty.",
-                                        "Nawiązanie połączenia z urządzeniem...", "Wersja urządzenia: \"4.5.6\".",
-                                        "Weryfikacja...", "Reset...", "", "Weryfikcja zakończona pozytywnie."}));
-    std::vector<int> Expected;
-    for (int Bytes = 32; Bytes <= 8192; Bytes += 32)
-        Expected.push_back(Bytes);
-    EXPECT_EQ(Progress, Expected);
+    EXPECT_EQ(Log(), Join(Preparation, Join(Connected, {"Weryfikacja...", "Reset...", "",
+                                                       "Weryfikcja zakończona pozytywnie."})));
+    EXPECT_EQ(Progress, PassSteps(1));
     EXPECT_EQ(ProgressBar1->maximum(), 8192);
     ExpectIdle();
 
@@ -153,6 +195,37 @@ TEST_F(WindowRun, ComparisonAgainstTheSimulator)
     EXPECT_FALSE(Main->close());
     ASSERT_EQ(W->Dialogs->Shown.size(), 1u);
     EXPECT_EQ(W->Dialogs->Shown[0].Text, QString::fromUtf8("Czy na pewno zakończyć pracę programu?"));
+}
+
+TEST_F(WindowRun, ProgrammingABlankDeviceThenComparingIt)
+{
+    TTestDevice Device(Folder.Path, 2, {});
+    ASSERT_EQ(Device.Problem, "");
+    const std::vector<uint8_t> Expected = Image();
+
+    const auto [Programmed, ProgramSeconds] = RunThrough(Button8, 2);
+    std::printf("programming run: %.2f s, %.3f x the protocol's floor\n", ProgramSeconds,
+                ProgramSeconds / ProtocolFloor(1 + 2 * 256));
+    EXPECT_EQ(Log(), Join(Preparation, Join(Connected, {"Programowanie...", "Weryfikacja...", "Reset...", "",
+                                                       "Programowanie zakończone pozytywnie."})));
+    EXPECT_EQ(Programmed, PassSteps(2));
+    ExpectIdle();
+
+    // The device now holds the image: a comparison finds every block equal.
+    const auto [Compared, CompareSeconds] = RunThrough(Button9, 2);
+    std::printf("comparison run: %.2f s, %.3f x the protocol's floor\n", CompareSeconds,
+                CompareSeconds / ProtocolFloor(1 + 256));
+    EXPECT_EQ(Log(), Join(Preparation, Join(Connected, {"Weryfikacja...", "Reset...", "",
+                                                       "Weryfikcja zakończona pozytywnie."})));
+    // The bar, full from the last run, is emptied as this one starts.
+    std::vector<int> FromFull = PassSteps(1);
+    FromFull.insert(FromFull.begin(), 0);
+    EXPECT_EQ(Compared, FromFull);
+    ExpectIdle();
+
+    if (const std::optional<std::vector<uint8_t>> Memory = Device.StopAndReadMemory()) {
+        EXPECT_EQ(*Memory, Expected);
+    }
 }
 
 TEST_F(WindowRun, WindowDestroyedWhileItsWorkerWaits)

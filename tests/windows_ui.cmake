@@ -11,11 +11,17 @@ if(WIN32 AND TW_BUILD_UI)
   if(EXISTS /usr/share/qt6/translations/qtbase_pl.qm)
     file(COPY /usr/share/qt6/translations/qtbase_pl.qm DESTINATION ${CMAKE_BINARY_DIR}/bin/translations)
   endif()
-  foreach(test test_ui_binding test_ui_commands test_ui_pages test_ui_run test_ui_form test_ui_controls)
+  foreach(test test_ui_binding test_ui_commands test_ui_pages test_ui_run test_ui_form test_ui_controls test_ui_finish)
     if(TARGET ${test})
       tw_offscreen_plugin(${test})
       set_tests_properties(${test} PROPERTIES
         ENVIRONMENT "WINEQT_QPA_PLATFORM=offscreen;WINEQT_QPA_FONTDIR=Z:${TW_WIN_FONTS}")
     endif()
   endforeach()
+  # The run tests need devices: the wrapper starts native simulators behind
+  # Wine's COM1 and COM2 (TW_NATIVE_BIN, set by cmake/windows-tests.sh).
+  set_target_properties(test_ui_run PROPERTIES
+    CROSSCOMPILING_EMULATOR "${CMAKE_SOURCE_DIR}/cmake/windows-ui-run.sh;${CMAKE_CROSSCOMPILING_EMULATOR}")
+  # Three whole runs: about a minute.
+  set_tests_properties(test_ui_run PROPERTIES TIMEOUT 300)
 endif()

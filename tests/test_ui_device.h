@@ -1,0 +1,30 @@
+// The simulated device behind the window's COMn in the run tests. On Linux
+// the test starts trackwarden-sim on a pseudo-terminal linked as Sys/COMn of
+// the window's folder. Under Wine the simulator is the native one on the
+// same machine, started by the test's wrapper script before the test, with
+// Wine's COMn linked to its pseudo-terminal; the wrapper names its devices in
+// TW_TEST_DEVICES, and checks their memory once the test has ended.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+class TTestDevice {
+public:
+    // A device of version 4.5.6 holding Memory (empty: a blank device).
+    TTestDevice(const std::string &Folder, int Port, const std::vector<uint8_t> &Memory);
+    ~TTestDevice();
+    TTestDevice(const TTestDevice &) = delete;
+    TTestDevice &operator=(const TTestDevice &) = delete;
+
+    // Why the device is not there to run against; empty when it is.
+    std::string Problem;
+    // Its memory once stopped; nullopt where only the wrapper can see it.
+    std::optional<std::vector<uint8_t>> StopAndReadMemory();
+
+private:
+    struct TImpl;
+    TImpl *Impl = nullptr;
+};
