@@ -30,14 +30,15 @@ trap cleanup EXIT
 "$native_bin/trackwarden-cli" defaults "$work/default.set" >/dev/null &&
   "$native_bin/trackwarden-cli" image "$work/default.set" "$work/default.img" >/dev/null ||
   { echo "windows-ui-run: no default image from $native_bin/trackwarden-cli" >&2; exit 1; }
-cp "$work/default.img" "$work/COM1.memory"
-: >"$work/COM2.memory"
+# Files named deviceN: Windows reads COM1.anything as the port itself.
+cp "$work/default.img" "$work/device1.memory"
+: >"$work/device2.memory"
 
 for port in 1 2; do
   memory=()
-  [ -s "$work/COM$port.memory" ] && memory=(--memory "$work/COM$port.memory")
+  [ -s "$work/device$port.memory" ] && memory=(--memory "$work/device$port.memory")
   "$native_bin/trackwarden-sim" --link "$work/com$port" --version 4.5.6 "${memory[@]}" \
-    --save "$work/COM$port.saved" >"$work/COM$port.log" 2>&1 &
+    --save "$work/device$port.saved" >"$work/device$port.log" 2>&1 &
   sims+=($!)
   for _ in $(seq 100); do [ -e "$work/com$port" ] && break; sleep 0.05; done
   [ -e "$work/com$port" ] || { echo "windows-ui-run: the simulator for COM$port did not start" >&2; exit 1; }
@@ -51,7 +52,7 @@ status=$?
 cleanup
 sims=()
 for port in 1 2; do
-  if ! cmp -s "$work/COM$port.saved" "$work/default.img"; then
+  if ! cmp -s "$work/device$port.saved" "$work/default.img"; then
     echo "windows-ui-run: the memory of the device behind COM$port is not the default image" >&2
     status=1
   fi

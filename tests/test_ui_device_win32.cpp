@@ -18,7 +18,7 @@ TTestDevice::TTestDevice(const std::string &, int Port, const std::vector<uint8_
         Problem = "TW_TEST_DEVICES is not set: run this test through cmake/windows-ui-run.sh";
         return;
     }
-    const std::string File = std::string(Devices) + "\\" + Name + ".memory";
+    const std::string File = std::string(Devices) + "\\device" + std::to_string(Port) + ".memory";
     if (!std::filesystem::exists(File))
         Problem = "the wrapper started no device behind " + Name;
     else if (ReadBytes(File) != Memory)
