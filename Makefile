@@ -12,7 +12,7 @@ CMAKE_FLAGS ?=
 PACKAGES := cmake make g++ pkg-config git libgtest-dev googletest libgmock-dev libbenchmark-dev \
             qt6-base-dev qt6-translations-l10n libgl-dev fonts-liberation dpkg-dev lintian \
             g++-mingw-w64-x86-64-posix wine64 clang libclang-rt-14-dev \
-            ninja-build nsis zip
+            ninja-build nsis zip xvfb
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

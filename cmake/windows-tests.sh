@@ -28,6 +28,9 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   "$wineserver" -w
 fi
 
+# Wine has no Arial, the window's font: Liberation Sans has its metrics.
+"$wine" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Arial /t REG_SZ /d "Liberation Sans" /f >/dev/null 2>&1
+
 # One server for every test: starting it per program costs two seconds each.
 "$wineserver" -k 2>/dev/null || true
 "$wineserver" -w
@@ -36,6 +39,18 @@ trap '"$wineserver" -k 2>/dev/null || true' EXIT
 # The first program of a session starts Wine's own services; two first
 # programs at once can hang, so one goes alone.
 "$wine" cmd.exe /c exit >/dev/null 2>&1 || true
+
+# A display for the tests on the window's own platform.
+xvfb=
+if command -v Xvfb >/dev/null; then
+  shown=$build/xvfb-display
+  rm -f "$shown"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$shown" >/dev/null 2>&1 &
+  xvfb=$!
+  for _ in $(seq 200); do [ -s "$shown" ] && break; sleep 0.05; done
+  [ -s "$shown" ] && export DISPLAY=:$(head -n 1 "$shown")
+fi
+trap '"$wineserver" -k 2>/dev/null || true; [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null' EXIT
 
 status=0
 # The window's run tests drive native simulators from there.

@@ -18,6 +18,11 @@ if(WIN32 AND TW_BUILD_UI)
         ENVIRONMENT "WINEQT_QPA_PLATFORM=offscreen;WINEQT_QPA_FONTDIR=Z:${TW_WIN_FONTS}")
     endif()
   endforeach()
+  # On the window's own platform and a display (cmake/windows-tests.sh starts Xvfb).
+  tw_add_test(test_win_fonts
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_win_fonts.cpp
+    LIBS trackwarden_ui Qt6::Widgets Qt6::Test
+    LABELS ui windows)
   # The run tests need devices: the wrapper starts native simulators behind
   # Wine's COM1 and COM2 (TW_NATIVE_BIN, set by cmake/windows-tests.sh).
   set_target_properties(test_ui_run PROPERTIES

@@ -154,3 +154,6 @@ void InstallPolishTranslation();
 // Polish dates, sizes and file types in the dialogs whatever the system's
 // language; called before the application object is made.
 void UsePolishLocale();
+// The platform and its options where neither -platform nor QT_QPA_PLATFORM
+// names one; called before the application object is made.
+void ChoosePlatform();

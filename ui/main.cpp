@@ -4,6 +4,7 @@
 
 int main(int argc, char *argv[])
 {
+    ChoosePlatform();
     UsePolishLocale();
     QApplication Application(argc, argv);
     InstallPolishTranslation();
