@@ -66,6 +66,24 @@ if [ -f "$dir/trackwarden.exe" ]; then
   [ -s "$work/shots/tab-12-prog.png" ] && pass "the installed screens tool rendered the PROG tab" || fail "no tab rendered"
 fi
 
+# The release lets a user link the programs again with a Qt of their own
+# (Qt is under the LGPL): relink\ with our Qt gives programs that work.
+qt=${TW_QT_PREFIX:-$HOME/.cache/trackwarden/qt-6.4.2-mingw}
+if [ -f "$dir/relink/relink.sh" ] && [ -d "$qt/lib" ]; then
+  rm -rf "$work/relink"
+  cp -r "$dir/relink" "$work/relink"
+  if QT=$qt sh "$work/relink/relink.sh" >"$work/relink.log" 2>&1 &&
+     [ -s "$work/relink/out/trackwarden.exe" ] && [ -s "$work/relink/out/trackwarden-screens.exe" ]; then
+    "$wine" "$work/relink/out/trackwarden-cli.exe" defaults "$(winpath "$work/relinked.set")" >/dev/null 2>&1
+    cmp -s "$work/linux.set" "$work/relinked.set" && pass "relink\ links the three programs again; the relinked CLI's set equals Linux's" ||
+      fail "the relinked CLI's default set differs"
+  else
+    fail "relink\relink.sh failed"; tail -5 "$work/relink.log" | sed 's/^/    /'
+  fi
+else
+  fail "no relink\ installed or no Qt in $qt to relink with"
+fi
+
 # A set the user saved stays; the programs and the shortcut go.
 cp "$work/linux.set" "$dir/Sets/mine.set"
 timeout 300 "$wine" "$dir/Uninstall.exe" /S

@@ -91,6 +91,9 @@ for target in trackwarden:ui trackwarden-screens:ui trackwarden-cli:tools/cli; d
   done
   args=()
   for w in "${words[@]:1}"; do
+    # Response files quote some paths (Qt's resource objects).
+    w=${w#\"}
+    w=${w%\"}
     src=$w
     [ "${src#/}" != "$src" ] || src=$dir/$w
     src=$(realpath -m "$src")
