@@ -29,25 +29,9 @@ fail() { echo "windows-e2e: FAIL: $*"; failures=$((failures + 1)); }
 pass() { echo "windows-e2e: ok: $*"; }
 # Windows' text-mode stdout ends lines with CR LF.
 nocr() { tr -d '\r' <"$1"; }
-winpath() { local p=$1; echo "Z:${p//\//\\}"; }
-
-sims=()
-cleanup() {
-  for p in "${sims[@]}"; do kill "$p" 2>/dev/null; done
-  wait 2>/dev/null
-}
-trap cleanup EXIT
-
-start_sim() { # NAME [options]: the simulator behind $work/NAME
-  local name=$1
-  shift
-  "$sim" --link "$work/$name" "$@" >"$work/$name.sim.log" 2>&1 &
-  sims+=($!)
-  eval "sim_$name=$!"
-  for _ in $(seq 100); do [ -e "$work/$name" ] && return 0; sleep 0.05; done
-  fail "the simulator for $name did not start"
-  return 1
-}
+here=$(dirname "$(realpath "$0")")
+. "$here/windows-sims.sh"
+start_sim_or_fail() { start_sim "$@" || { fail "the simulator for $1 did not start"; return 1; }; }
 
 # Files: the same set and image, byte for byte, from both builds.
 "$cli" defaults "$work/linux.set" >/dev/null
@@ -69,13 +53,13 @@ rc=$?
 if [ $rc = 2 ]; then pass "read-only set not replaced"; else fail "read-only set: exit $rc"; fi
 
 # Wine rewrites its dosdevices links from this key when the server starts.
-start_sim com1 --save "$work/device.bin" || exit 1
-start_sim com2 --silent || exit 1
-start_sim com3 --hang-up-after 3 || exit 1
-start_sim com12 || exit 1
-start_sim native --save "$work/native.bin" || exit 1
-start_sim nativesilent --silent || exit 1
-start_sim nativehangup --hang-up-after 3 || exit 1
+start_sim_or_fail com1 --save "$work/device.bin" || exit 1
+start_sim_or_fail com2 --silent || exit 1
+start_sim_or_fail com3 --hang-up-after 3 || exit 1
+start_sim_or_fail com12 || exit 1
+start_sim_or_fail native --save "$work/native.bin" || exit 1
+start_sim_or_fail nativesilent --silent || exit 1
+start_sim_or_fail nativehangup --hang-up-after 3 || exit 1
 for port in 1 2 3 12; do
   "$wine" reg add 'HKLM\Software\Wine\Ports' /v "COM$port" /t REG_SZ /d "$work/com$port" /f >/dev/null 2>&1
 done

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Runs the window's run tests (a Windows .exe) under Wine against native
-# simulators: COM1 holds the default set's image, COM2 is blank; Wine's COMn
+# simulators: COM1 is blank, COM2 holds the default set's image; Wine's COMn
 # links point at their pseudo-terminals. The test checks the logs and the
 # progress; afterwards both devices' memory must equal the default image,
-# which the test programmed into COM2 and only compared on COM1.
+# which the test programmed into COM1 and only compared on COM2.
 #   cmake/windows-ui-run.sh WINE TEST_EXE [ARGS...]
 # Needs TW_NATIVE_BIN (the native build's bin/) and WINEPREFIX.
 set -uo pipefail
@@ -18,30 +18,21 @@ export WINEDEBUG=${WINEDEBUG:--all}
 work=$(dirname "$(realpath "$exe")")/ui-run
 rm -rf "$work"
 mkdir -p "$work"
-winpath() { local p=$1; echo "Z:${p//\//\\}"; }
-
-sims=()
-cleanup() {
-  for p in "${sims[@]}"; do kill "$p" 2>/dev/null; done
-  wait 2>/dev/null
-}
-trap cleanup EXIT
+sim=$native_bin/trackwarden-sim
+. "$(dirname "$(realpath "$0")")/windows-sims.sh"
 
 "$native_bin/trackwarden-cli" defaults "$work/default.set" >/dev/null &&
   "$native_bin/trackwarden-cli" image "$work/default.set" "$work/default.img" >/dev/null ||
   { echo "windows-ui-run: no default image from $native_bin/trackwarden-cli" >&2; exit 1; }
 # Files named deviceN: Windows reads COM1.anything as the port itself.
-cp "$work/default.img" "$work/device1.memory"
-: >"$work/device2.memory"
+: >"$work/device1.memory"
+cp "$work/default.img" "$work/device2.memory"
 
 for port in 1 2; do
   memory=()
   [ -s "$work/device$port.memory" ] && memory=(--memory "$work/device$port.memory")
-  "$native_bin/trackwarden-sim" --link "$work/com$port" --version 4.5.6 "${memory[@]}" \
-    --save "$work/device$port.saved" >"$work/device$port.log" 2>&1 &
-  sims+=($!)
-  for _ in $(seq 100); do [ -e "$work/com$port" ] && break; sleep 0.05; done
-  [ -e "$work/com$port" ] || { echo "windows-ui-run: the simulator for COM$port did not start" >&2; exit 1; }
+  start_sim com$port --version 4.5.6 "${memory[@]}" --save "$work/device$port.saved" ||
+    { echo "windows-ui-run: the simulator for COM$port did not start" >&2; exit 1; }
   # Wine looks a COM port up in dosdevices when it is opened.
   ln -sfn "$work/com$port" "$WINEPREFIX/dosdevices/com$port"
 done
@@ -49,8 +40,7 @@ done
 TW_TEST_DEVICES=$(winpath "$work") "$wine" "$exe" "$@"
 status=$?
 
-cleanup
-sims=()
+stop_sims
 for port in 1 2; do
   if ! cmp -s "$work/device$port.saved" "$work/default.img"; then
     echo "windows-ui-run: the memory of the device behind COM$port is not the default image" >&2

@@ -134,7 +134,7 @@ TEST_F(Commands, PortFileRestoredAndWrittenOnClose)
     for (const TRow &Row : Rows) {
         std::filesystem::remove(PortPath());
         if (!Row.File.empty())
-            PutFile(PortPath(), Row.File.data(), Row.File.size());
+            WriteBytes(PortPath(), Row.File.data(), Row.File.size());
         TFMain &Main = Open();
         EXPECT_EQ(Get<QComboBox>("ComboBox3")->currentIndex(), Row.Selected);
         EXPECT_EQ(Get<QComboBox>("ComboBox3")->currentText(), Row.Shown);
@@ -143,7 +143,7 @@ TEST_F(Commands, PortFileRestoredAndWrittenOnClose)
         const int32_t Index = Row.Selected;
         std::vector<uint8_t> Expected(4);
         std::memcpy(Expected.data(), &Index, 4);
-        EXPECT_EQ(FileBytes(PortPath()), Expected) << "port file after a start with index " << Row.Selected;
+        EXPECT_EQ(ReadBytes(PortPath()), Expected) << "port file after a start with index " << Row.Selected;
         W.reset();
     }
 
@@ -153,7 +153,7 @@ TEST_F(Commands, PortFileRestoredAndWrittenOnClose)
     Get<QComboBox>("ComboBox3")->setCurrentIndex(2);
     Dialogs().AskAnswers.push_back(true);
     EXPECT_TRUE(W->Window->close());
-    EXPECT_EQ(FileBytes(PortPath()), (std::vector<uint8_t>{2, 0, 0, 0}));
+    EXPECT_EQ(ReadBytes(PortPath()), (std::vector<uint8_t>{2, 0, 0, 0}));
     W.reset();
     Open();
     EXPECT_EQ(Get<QComboBox>("ComboBox3")->currentText(), "COM2");
@@ -177,7 +177,7 @@ TEST_F(Commands, CloseIsRefusedDuringARunAndAskedOtherwise)
 
     Dialogs().AskAnswers.push_back(true);
     EXPECT_TRUE(Main.close());
-    EXPECT_EQ(FileBytes(PortPath()), (std::vector<uint8_t>{5, 0, 0, 0}));
+    EXPECT_EQ(ReadBytes(PortPath()), (std::vector<uint8_t>{5, 0, 0, 0}));
 }
 
 TEST_F(Commands, NewSetAsksThenResetsValuesAndPages)
@@ -212,11 +212,11 @@ TEST_F(Commands, ReadFailuresAndSuccess)
     Stored.SimPin.Assign("4321");
     Stored.Users[2].Identifier.Assign("Ewa");
     Stored.Inputs[5].DelayTime = 77;
-    PutFile(SetPath("good.set"), &Stored, SettingsSize);
+    WriteBytes(SetPath("good.set"), &Stored, SettingsSize);
     const std::vector<uint8_t> Short(100, 0x11);
-    PutFile(SetPath("short.set"), Short.data(), Short.size());
+    WriteBytes(SetPath("short.set"), Short.data(), Short.size());
     std::filesystem::create_directory(Folder.Path + "elsewhere");
-    PutFile(Folder.Path + "elsewhere/only-here.set", &Stored, SettingsSize);
+    WriteBytes(Folder.Path + "elsewhere/only-here.set", &Stored, SettingsSize);
 
     struct TRow {
         std::optional<std::string> Chosen; // relative to the folder; nullopt cancels
@@ -289,7 +289,7 @@ TEST_F(Commands, SaveAndSaveAs)
     Get<QPushButton>("Button3")->click();
     EXPECT_TRUE(Dialogs().Shown.empty());
     EXPECT_FALSE(std::filesystem::exists(Folder.Path + "Sys/first.set"));
-    std::vector<uint8_t> Written = FileBytes(SetPath("first.set"));
+    std::vector<uint8_t> Written = ReadBytes(SetPath("first.set"));
     ASSERT_EQ(Written.size(), SettingsSize);
     EXPECT_EQ(std::memcmp(Written.data(), &Settings, SettingsSize), 0);
     EXPECT_EQ(Settings.SmsCentreNumber.Str(), "+48111222333");
@@ -300,20 +300,20 @@ TEST_F(Commands, SaveAndSaveAs)
     Main.SetEditText(1, "2468");
     Get<QPushButton>("Button3")->click();
     EXPECT_TRUE(Dialogs().Shown.empty());
-    Written = FileBytes(SetPath("first.set"));
+    Written = ReadBytes(SetPath("first.set"));
     ASSERT_EQ(Written.size(), SettingsSize);
     EXPECT_EQ(reinterpret_cast<const TSettings *>(Written.data())->SimPin.Str(), "2468");
 
     // An existing name: No leaves file, record and name alone.
     const std::vector<uint8_t> Old(SettingsSize, 0x5A);
-    PutFile(SetPath("old.set"), Old.data(), Old.size());
+    WriteBytes(SetPath("old.set"), Old.data(), Old.size());
     const TSettings Before = Settings;
     Main.SetEditText(1, "1357");
     Dialogs().SaveAnswers.push_back(QString::fromStdString("old.set"));
     Dialogs().AskAnswers.push_back(false);
     Get<QPushButton>("Button4")->click();
     ExpectShown({{AskReplace, Confirm}});
-    EXPECT_EQ(FileBytes(SetPath("old.set")), Old);
+    EXPECT_EQ(ReadBytes(SetPath("old.set")), Old);
     EXPECT_TRUE(SameRecord(Settings, Before));
     EXPECT_EQ(CurrentFileName.Str(), "first.set");
     EXPECT_EQ(Main.Form().StatusText(), "first.set");
@@ -324,7 +324,7 @@ TEST_F(Commands, SaveAndSaveAs)
     Dialogs().AskAnswers.push_back(true);
     Get<QPushButton>("Button4")->click();
     ExpectShown({{AskReplace, Confirm}});
-    Written = FileBytes(SetPath("old.set"));
+    Written = ReadBytes(SetPath("old.set"));
     ASSERT_EQ(Written.size(), SettingsSize);
     EXPECT_EQ(std::memcmp(Written.data(), &Settings, SettingsSize), 0);
     EXPECT_EQ(Settings.SimPin.Str(), "1357");

@@ -154,7 +154,7 @@ TEST(PolishLocale, FileListFormatsInPolish)
     TTestFolder Folder;
     const std::string Set = Folder.Path + "Sets/a.set";
     const std::vector<uint8_t> Bytes(13676, 0); // a set's size; binary, as sets are
-    PutFile(Set, Bytes.data(), Bytes.size());
+    WriteBytes(Set, Bytes.data(), Bytes.size());
     QFileSystemModel Model;
     const QString Sets = QString::fromStdString(Folder.Path + "Sets");
     Model.setRootPath(Sets);

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "UFiles.h"
+#include "test_lines.h"
 
 #include <QApplication>
 #include <QDir>
@@ -107,18 +108,6 @@ public:
     QTemporaryDir Temporary;
     std::string Path; // with its trailing separator
 };
-
-inline std::vector<uint8_t> FileBytes(const std::string &Path)
-{
-    std::ifstream In(Path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(In), {});
-}
-
-inline void PutFile(const std::string &Path, const void *Data, size_t Count)
-{
-    std::ofstream Out(Path, std::ios::binary);
-    Out.write(static_cast<const char *>(Data), static_cast<std::streamsize>(Count));
-}
 
 // A window over Folder whose dialogs the test answers.
 struct TTestWindow {

@@ -172,13 +172,13 @@ TEST_F(WindowRun, NoPortEndsAtOnceAndGivesTheButtonsBack)
 
 TEST_F(WindowRun, ComparisonAgainstTheSimulator)
 {
-    TTestDevice Device(Folder.Path, 1, Image());
+    TTestDevice Device(Folder.Path, 2, Image());
     ASSERT_EQ(Device.Problem, "");
 
     std::vector<int> Progress;
     QObject::connect(ProgressBar1, &QProgressBar::valueChanged, [&](int Value) { Progress.push_back(Value); });
     Main->show();
-    Get<QComboBox>("ComboBox3")->setCurrentIndex(1);
+    Get<QComboBox>("ComboBox3")->setCurrentIndex(2);
     const auto Start = std::chrono::steady_clock::now();
     Button9->click();
     ASSERT_TRUE(RunInProgress);
@@ -221,11 +221,11 @@ TEST_F(WindowRun, ComparisonAgainstTheSimulator)
 
 TEST_F(WindowRun, ProgrammingABlankDeviceThenComparingIt)
 {
-    TTestDevice Device(Folder.Path, 2, {});
+    TTestDevice Device(Folder.Path, 1, {});
     ASSERT_EQ(Device.Problem, "");
     const std::vector<uint8_t> Expected = Image();
 
-    const auto [Programmed, ProgramSeconds] = RunThrough(Button8, 2);
+    const auto [Programmed, ProgramSeconds] = RunThrough(Button8, 1);
     std::printf("programming run: %.2f s, %.3f x the protocol's floor\n", ProgramSeconds,
                 ProgramSeconds / ProtocolFloor(1 + 2 * 256));
     EXPECT_EQ(Log(), Join(Preparation, Join(Connected, {"Programowanie...", "Weryfikacja...", "Reset...", "",
@@ -234,7 +234,7 @@ TEST_F(WindowRun, ProgrammingABlankDeviceThenComparingIt)
     ExpectIdle();
 
     // The device now holds the image: a comparison finds every block equal.
-    const auto [Compared, CompareSeconds] = RunThrough(Button9, 2);
+    const auto [Compared, CompareSeconds] = RunThrough(Button9, 1);
     std::printf("comparison run: %.2f s, %.3f x the protocol's floor\n", CompareSeconds,
                 CompareSeconds / ProtocolFloor(1 + 256));
     EXPECT_EQ(Log(), Join(Preparation, Join(Connected, {"Weryfikacja...", "Reset...", "",
