@@ -172,4 +172,15 @@ TEST(PolishLocale, FileListFormatsInPolish)
 #endif
 }
 
+// Qt's own texts (the file dialog's buttons and columns) come out Polish:
+// from the system's translations on Linux, from translations\ beside the
+// program on Windows, where Qt's own folder is not on the user's machine.
+TEST(PolishTranslation, QtsOwnTextsArePolish)
+{
+    TestApplication();
+    InstallPolishTranslation();
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel").toStdString(), "Anuluj");
+    EXPECT_EQ(QCoreApplication::translate("QFileSystemModel", "Size").toStdString(), "Rozmiar");
+}
+
 } // namespace
