@@ -39,7 +39,7 @@ test-native: build
 -include mk/*.mk
 
 # Every suite: native, Windows under Wine, sanitizers, fuzzers, the package (all but the first from mk/*.mk).
-test: test-native $(EXTRA_TESTS)
+test: $(TEST_FIRST) test-native $(EXTRA_TESTS)
 
 # The simulated device as COM1 and the window; without a display, the CLI at work against it.
 run: build

@@ -3,9 +3,15 @@
 # from Debian's own qt6-base source (the same version as the native Qt), with
 # the project's MinGW-w64 toolchain file. Nothing prebuilt is fetched.
 #
-#   cmake/qt-mingw.sh            build into $TW_QT_PREFIX unless it is complete
-#   TW_QT_PREFIX=/some/dir ...   install elsewhere
-#   JOBS=2, NICE=10              parallel jobs and niceness of the build
+#   cmake/qt-mingw.sh              build into $TW_QT_PREFIX unless it is complete
+#   cmake/qt-mingw.sh --background start that build in the background at nice 19,
+#                                  log in $TW_CACHE/qt-mingw.log; make test does
+#                                  this first, so the build takes the CPU that the
+#                                  real-time tests leave idle
+#   TW_QT_PREFIX=/some/dir ...     install elsewhere
+#   JOBS=2, NICE=10                parallel jobs and niceness of the build
+# One build at a time: a second call waits for the running one (a lock in
+# $TW_CACHE) and then finds the cache complete.
 #
 # The install holds a key made of the Debian version of qt6-base, the options,
 # the toolchain file and the patches; a complete install with the same key is
@@ -62,9 +68,33 @@ options="
 # OpenGL context that was never built (qwindowswindow.cpp, isSoftwareGl).
 
 key=$( { echo "$version"; echo "$options"; cat "$toolchain"; cat "$patches"/*.patch 2>/dev/null; } | sha256sum | cut -d' ' -f1)
-if [ -f "$prefix/.tw-key" ] && [ "$(cat "$prefix/.tw-key")" = "$key" ]; then
+complete() { [ -f "$prefix/.tw-key" ] && [ "$(cat "$prefix/.tw-key")" = "$key" ]; }
+if complete; then
   echo "Qt for Windows is up to date in $prefix"
   exit 0
+fi
+
+mkdir -p "$cache"
+# One build at a time, under a lock on fd 9. The background build is handed
+# the lock its starter took, so no later call can slip in before it.
+if [ "${TW_QT_LOCKED:-}" != 1 ]; then
+  exec 9>"$cache/qt-mingw.lock"
+  if [ "${1:-}" = "--background" ]; then
+    flock -n 9 || { echo "Qt for Windows is being built already (log: $cache/qt-mingw.log)"; exit 0; }
+    # Detached, so that an interrupted make test leaves it running; the next
+    # call waits for it, or goes on where it stopped.
+    TW_QT_LOCKED=1 NICE=19 setsid "$0" </dev/null >"$cache/qt-mingw.log" 2>&1 &
+    echo "Building Qt for Windows in the background (log: $cache/qt-mingw.log)"
+    exit 0
+  fi
+  if ! flock -n 9; then
+    echo "Waiting for the Qt for Windows build under way (log: $cache/qt-mingw.log)"
+    flock 9
+  fi
+  if complete; then
+    echo "Qt for Windows is up to date in $prefix"
+    exit 0
+  fi
 fi
 
 # The unpacked source depends only on the version and the patches.
