@@ -36,6 +36,13 @@ pid_t Simulator = 0;
 constexpr int Devices = 8;
 pid_t Simulators[Devices] = {};
 
+// User and system time of a waited-for child, all its threads.
+double UsageSeconds(const rusage &Usage)
+{
+    return static_cast<double>(Usage.ru_utime.tv_sec + Usage.ru_stime.tv_sec) +
+           static_cast<double>(Usage.ru_utime.tv_usec + Usage.ru_stime.tv_usec) / 1e6;
+}
+
 pid_t Spawn(std::vector<std::string> Args, int OutFd)
 {
     std::vector<char *> Argv;
@@ -126,8 +133,7 @@ void Run(benchmark::State &State, std::vector<std::string> Arguments, int Exchan
         const double Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
         State.SetIterationTime(Seconds);
         Wall += Seconds;
-        Cpu += static_cast<double>(Usage.ru_utime.tv_sec + Usage.ru_stime.tv_sec) +
-               static_cast<double>(Usage.ru_utime.tv_usec + Usage.ru_stime.tv_usec) / 1e6;
+        Cpu += UsageSeconds(Usage);
         Failures += !(WIFEXITED(Status) && WEXITSTATUS(Status) == 0);
     }
     const double Runs = static_cast<double>(State.iterations());
@@ -231,8 +237,7 @@ void BM_EightProgrammingRuns(benchmark::State &State)
         Sampler.join();
         Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
         // The children were waited for by the CLI, so the CLI's usage includes theirs.
-        CpuSeconds = static_cast<double>(Usage.ru_utime.tv_sec + Usage.ru_stime.tv_sec) +
-                     static_cast<double>(Usage.ru_utime.tv_usec + Usage.ru_stime.tv_usec) / 1e6;
+        CpuSeconds = UsageSeconds(Usage);
         Failures += !(WIFEXITED(Status) && WEXITSTATUS(Status) == 0);
     };
     for (auto _ : State) {
@@ -296,8 +301,7 @@ void BM_FloodRun(benchmark::State &State)
         const double Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
         State.SetIterationTime(Seconds);
         Wall += Seconds;
-        Cpu += static_cast<double>(Usage.ru_utime.tv_sec + Usage.ru_stime.tv_sec) +
-               static_cast<double>(Usage.ru_utime.tv_usec + Usage.ru_stime.tv_usec) / 1e6;
+        Cpu += UsageSeconds(Usage);
         if (Flooder > 0) {
             kill(Flooder, SIGTERM);
             waitpid(Flooder, nullptr, 0);

@@ -35,13 +35,13 @@ fi
 "$wineserver" -k 2>/dev/null || true
 "$wineserver" -w
 "$wineserver" -p
-trap '"$wineserver" -k 2>/dev/null || true' EXIT
+xvfb=
+trap '"$wineserver" -k 2>/dev/null || true; [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null' EXIT
 # The first program of a session starts Wine's own services; two first
 # programs at once can hang, so one goes alone.
 "$wine" cmd.exe /c exit >/dev/null 2>&1 || true
 
 # A display for the tests on the window's own platform.
-xvfb=
 if command -v Xvfb >/dev/null; then
   shown=$build/xvfb-display
   rm -f "$shown"
@@ -50,7 +50,6 @@ if command -v Xvfb >/dev/null; then
   for _ in $(seq 200); do [ -s "$shown" ] && break; sleep 0.05; done
   [ -s "$shown" ] && export DISPLAY=:$(head -n 1 "$shown")
 fi
-trap '"$wineserver" -k 2>/dev/null || true; [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null' EXIT
 
 status=0
 # The window's run tests drive native simulators from there.

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,5 +27,5 @@ public:
 
 private:
     struct TImpl;
-    TImpl *Impl = nullptr;
+    std::unique_ptr<TImpl> Impl; // the Linux device's process; none under Wine
 };

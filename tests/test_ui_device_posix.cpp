@@ -9,7 +9,7 @@ struct TTestDevice::TImpl {
 };
 
 TTestDevice::TTestDevice(const std::string &Folder, int Port, const std::vector<uint8_t> &Memory)
-    : Impl(new TImpl)
+    : Impl(std::make_unique<TImpl>())
 {
     const std::string Name = Folder + "COM" + std::to_string(Port);
     Impl->Saved = Name + ".saved";
@@ -23,7 +23,7 @@ TTestDevice::TTestDevice(const std::string &Folder, int Port, const std::vector<
         Problem = "trackwarden-sim did not start for COM" + std::to_string(Port);
 }
 
-TTestDevice::~TTestDevice() { delete Impl; }
+TTestDevice::~TTestDevice() = default;
 
 std::optional<std::vector<uint8_t>> TTestDevice::StopAndReadMemory()
 {
