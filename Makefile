@@ -12,7 +12,16 @@ CMAKE_FLAGS ?=
 PACKAGES := cmake make g++ pkg-config git libgtest-dev googletest libgmock-dev libbenchmark-dev \
             qt6-base-dev qt6-translations-l10n libgl-dev fonts-liberation dpkg-dev lintian \
             g++-mingw-w64-x86-64-posix wine64 clang libclang-rt-14-dev \
-            ninja-build nsis zip xvfb
+            ninja-build nsis zip xvfb ccache
+
+# Every build goes through the compiler cache, so a new clone reuses the objects
+# of earlier ones. Paths are hashed relative to the checkout and the build folder
+# is left out of the hash, so the hits survive a clone at another path.
+# make test CCACHE= builds without it.
+CCACHE ?= ccache
+LAUNCHER = -DCMAKE_C_COMPILER_LAUNCHER=$(CCACHE) -DCMAKE_CXX_COMPILER_LAUNCHER=$(CCACHE)
+export CCACHE_BASEDIR := $(CURDIR)
+export CCACHE_NOHASHDIR := true
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
@@ -28,7 +37,7 @@ deps:
 	fi
 
 configure: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS) >/dev/null
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(LAUNCHER) $(CMAKE_FLAGS) >/dev/null
 
 build: configure
 	cmake --build $(BUILD) -j$(JOBS)

@@ -10,7 +10,7 @@ FUZZERS := fuzz_settings_file fuzz_device_replies fuzz_device_image
 fuzz-build: deps
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" \
-	  -DTW_FUZZ=ON -DTW_SANITIZE=ON -DTW_BUILD_UI=OFF -DTW_BUILD_TESTS=OFF -DTW_BUILD_BENCH=OFF >/dev/null
+	  -DTW_FUZZ=ON -DTW_SANITIZE=ON -DTW_BUILD_UI=OFF -DTW_BUILD_TESTS=OFF -DTW_BUILD_BENCH=OFF $(LAUNCHER) >/dev/null
 	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target $(FUZZERS)
 
 fuzz-test: fuzz-build

@@ -19,14 +19,14 @@ SANITIZER_ENV := ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1:st
 
 asan-test: deps
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTW_SANITIZE=ON -DTW_BUILD_BENCH=OFF \
-	  -DTW_BUILD_UI=$(ASAN_UI) >/dev/null
+	  -DTW_BUILD_UI=$(ASAN_UI) $(LAUNCHER) >/dev/null
 	printf 'leak:libfontconfig.so\n' > $(LSAN_SUPPRESSIONS)
 	$(SANITIZER_ENV) cmake --build $(ASAN_BUILD) -j$(JOBS)
 	cd $(ASAN_BUILD) && $(SANITIZER_ENV) QT_QPA_PLATFORM=offscreen \
 	  ctest --output-on-failure --no-tests=error -j$(JOBS) --timeout 600 -L '$(ASAN_LABELS)'
 
 tsan-test: deps
-	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTW_TSAN=ON -DTW_BUILD_UI=OFF -DTW_BUILD_BENCH=OFF >/dev/null
+	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTW_TSAN=ON -DTW_BUILD_UI=OFF -DTW_BUILD_BENCH=OFF $(LAUNCHER) >/dev/null
 	$(SANITIZER_ENV) cmake --build $(TSAN_BUILD) -j$(JOBS)
 	cd $(TSAN_BUILD) && $(SANITIZER_ENV) \
 	  ctest --output-on-failure --no-tests=error -j$(JOBS) --timeout 600 -L '$(TSAN_LABELS)'

@@ -9,6 +9,6 @@ SOAK_SEED ?= 6
 .PHONY: soak
 
 soak: deps
-	cmake -S . -B $(SOAK_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTW_BUILD_UI=OFF -DTW_BUILD_BENCH=OFF >/dev/null
+	cmake -S . -B $(SOAK_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTW_BUILD_UI=OFF -DTW_BUILD_BENCH=OFF $(LAUNCHER) >/dev/null
 	cmake --build $(SOAK_BUILD) -j$(JOBS) --target test_soak trackwarden-sim trackwarden-cli
 	TW_SOAK_RUNS=$(SOAK_RUNS) TW_SOAK_FULL=$(SOAK_FULL) TW_SOAK_SEED=$(SOAK_SEED) $(SOAK_BUILD)/bin/test_soak

@@ -6,8 +6,9 @@
 #   make win-package         build-win/package/: the zip and the per-user installer
 #   make win-installer-test  the installer under Wine in a fresh prefix
 WIN_BUILD ?= build-win
-TW_QT_PREFIX ?= $(HOME)/.cache/trackwarden/qt-6.4.2-mingw
-export TW_QT_PREFIX
+TW_CACHE ?= $(HOME)/.cache/trackwarden
+TW_QT_PREFIX ?= $(TW_CACHE)/qt-6.4.2-mingw
+export TW_CACHE TW_QT_PREFIX
 
 .PHONY: win-qt win-configure win-build win-test win-package win-installer-test
 
@@ -24,7 +25,7 @@ TEST_FIRST += win-qt-background
 win-configure: deps win-qt
 	cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64.cmake \
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTW_BUILD_UI=ON -DTW_BUILD_BENCH=OFF \
-	  -DTW_QT_PREFIX=$(TW_QT_PREFIX) >/dev/null
+	  -DTW_QT_PREFIX=$(TW_QT_PREFIX) $(LAUNCHER) >/dev/null
 
 win-build: win-configure
 	cmake --build $(WIN_BUILD) -j$(JOBS)
