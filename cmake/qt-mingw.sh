@@ -68,11 +68,13 @@ options="
 # OpenGL context that was never built (qwindowswindow.cpp, isSoftwareGl).
 
 key=$( { echo "$version"; echo "$options"; cat "$toolchain"; cat "$patches"/*.patch 2>/dev/null; } | sha256sum | cut -d' ' -f1)
-complete() { [ -f "$prefix/.tw-key" ] && [ "$(cat "$prefix/.tw-key")" = "$key" ]; }
-if complete; then
-  echo "Qt for Windows is up to date in $prefix"
-  exit 0
-fi
+stop_if_complete() {
+  if [ -f "$prefix/.tw-key" ] && [ "$(cat "$prefix/.tw-key")" = "$key" ]; then
+    echo "Qt for Windows is up to date in $prefix"
+    exit 0
+  fi
+}
+stop_if_complete
 
 mkdir -p "$cache"
 # One build at a time, under a lock on fd 9. The background build is handed
@@ -91,10 +93,7 @@ if [ "${TW_QT_LOCKED:-}" != 1 ]; then
     echo "Waiting for the Qt for Windows build under way (log: $cache/qt-mingw.log)"
     flock 9
   fi
-  if complete; then
-    echo "Qt for Windows is up to date in $prefix"
-    exit 0
-  fi
+  stop_if_complete
 fi
 
 # The unpacked source depends only on the version and the patches.
