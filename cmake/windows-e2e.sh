@@ -53,9 +53,10 @@ rc=$?
 if [ $rc = 2 ]; then pass "read-only set not replaced"; else fail "read-only set: exit $rc"; fi
 
 # Wine rewrites its dosdevices links from this key when the server starts.
-start_sim_or_fail com1 --save "$work/device.bin" || exit 1
-start_sim_or_fail com2 --silent || exit 1
-start_sim_or_fail com3 --hang-up-after 3 || exit 1
+# Their frame logs tell a run that never reached its port from one that lost its output.
+start_sim_or_fail com1 --save "$work/device.bin" --log "$work/com1.frames" || exit 1
+start_sim_or_fail com2 --silent --log "$work/com2.frames" || exit 1
+start_sim_or_fail com3 --hang-up-after 3 --log "$work/com3.frames" || exit 1
 start_sim_or_fail com12 || exit 1
 start_sim_or_fail native --save "$work/native.bin" || exit 1
 start_sim_or_fail nativesilent --silent || exit 1
@@ -99,22 +100,33 @@ started=$(date +%s)
 wait $a $b $c $d $e
 echo "windows-e2e: the runs took $(($(date +%s) - started)) s"
 
-check_run() { # NAME LINUX_NAME STATUS WHAT
+# What a failed check leaves in the log: a rerun overwrites $work.
+evidence() { # NAME LINUX_NAME SIM
+  local f
+  for f in "$1" "$2"; do
+    echo "    $f: exit $(cat "$work/$f.rc" 2>/dev/null || echo none)," \
+      "stdout $(wc -c <"$work/$f.out") B, stderr $(wc -c <"$work/$f.err") B"
+  done
+  echo "    the simulator on $3, and the last of its $(wc -l <"$work/$3.frames") frame log lines:"
+  sed 's/^/      /' "$work/$3.sim.log"
+  tail -n 4 "$work/$3.frames" | sed 's/^/      /'
+}
+check_run() { # NAME LINUX_NAME STATUS WHAT SIM
   local rc
   rc=$(cat "$work/$1.rc" 2>/dev/null || echo none)
   if [ "$rc" != "$3" ]; then
-    fail "$4: exit $rc, not $3"; sed 's/^/    /' "$work/$1.out" "$work/$1.err"
+    fail "$4: exit $rc, not $3"; sed 's/^/    /' "$work/$1.out" "$work/$1.err"; evidence "$1" "$2" "$5"
   elif ! diff <(nocr "$work/$1.out") "$work/$2.out" >"$work/$1.diff" ||
        ! diff <(nocr "$work/$1.err") "$work/$2.err" >>"$work/$1.diff"; then
-    fail "$4: the log differs from Linux"; sed 's/^/    /' "$work/$1.diff"
+    fail "$4: the log differs from Linux"; sed 's/^/    /' "$work/$1.diff"; evidence "$1" "$2" "$5"
   else
     pass "$4: exit $3, the same $(cat "$work/$1.out" "$work/$1.err" | wc -l) log lines as on Linux"
   fi
 }
-check_run program lprogram 0 "program"
-check_run compare lcompare 0 "compare"
-check_run silent lsilent 1 "silent device"
-check_run hangup lhangup 1 "device hung up"
+check_run program lprogram 0 "program" com1
+check_run compare lcompare 0 "compare" com1
+check_run silent lsilent 1 "silent device" com2
+check_run hangup lhangup 1 "device hung up" com3
 if grep -qx 'Brak odpowiedzi od urządzenia!' <(nocr "$work/silent.out"); then
   pass "silent device: no-reply line logged"
 else
