@@ -66,7 +66,9 @@ for port in 1 2 3 12; do
 done
 "$wineserver" -k >/dev/null 2>&1
 "$wineserver" -w
-"$wineserver" -p >/dev/null 2>&1
+# The server reports a client it kills for a protocol error (exit status 1,
+# nothing written) on its own stderr, so that is kept.
+"$wineserver" -p >/dev/null 2>"$work/wineserver.log"
 "$wine" cmd.exe /c exit >/dev/null 2>&1
 
 run_win() { # NAME ARGS...: the Windows CLI, its stdout, stderr and status kept under NAME
@@ -110,6 +112,8 @@ evidence() { # NAME LINUX_NAME SIM
   echo "    the simulator on $3, and the last of its $(wc -l <"$work/$3.frames") frame log lines:"
   sed 's/^/      /' "$work/$3.sim.log"
   tail -n 4 "$work/$3.frames" | sed 's/^/      /'
+  echo "    the Wine server's log:"
+  sed 's/^/      /' "$work/wineserver.log"
 }
 check_run() { # NAME LINUX_NAME STATUS WHAT SIM
   local rc
@@ -164,5 +168,8 @@ else
   fail "ports"; sed 's/^/    /' "$work/ports.out" "$work/ports.err"
 fi
 
+if [ -s "$work/wineserver.log" ]; then
+  echo "windows-e2e: the Wine server said:"; sed 's/^/    /' "$work/wineserver.log"
+fi
 [ $failures = 0 ] && echo "windows-e2e: all passed" || echo "windows-e2e: $failures failed"
 [ $failures = 0 ]
