@@ -113,10 +113,13 @@ fetch() {
   if ! have_deb_src; then
     # The machine's own Debian sources, as source entries beside them.
     sudo=$([ "$(id -u)" = 0 ] || echo sudo)
-    for f in /etc/apt/sources.list.d/*.sources; do
-      grep -qi '^URIs:.*debian' "$f" || continue
+    # A machine set up with sources.list alone has no *.sources to copy.
+    entries=$(for f in /etc/apt/sources.list.d/*.sources; do
+      grep -qsi '^URIs:.*debian' "$f" || continue
       sed 's/^Types:.*/Types: deb-src/' "$f"
-    done | $sudo tee /etc/apt/sources.list.d/trackwarden-deb-src.sources >/dev/null
+      echo # a blank line ends a file's last entry
+    done)
+    [ -z "$entries" ] || echo "$entries" | $sudo tee /etc/apt/sources.list.d/trackwarden-deb-src.sources >/dev/null
     if [ -f /etc/apt/sources.list ]; then
       sed -n 's/^[[:space:]]*deb[[:space:]]/deb-src /p' /etc/apt/sources.list |
         $sudo tee -a /etc/apt/sources.list.d/trackwarden-deb-src.list >/dev/null
