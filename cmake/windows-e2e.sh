@@ -31,6 +31,7 @@ pass() { echo "windows-e2e: ok: $*"; }
 nocr() { tr -d '\r' <"$1"; }
 here=$(dirname "$(realpath "$0")")
 . "$here/windows-sims.sh"
+. "$here/windows-server-log.sh"
 start_sim_or_fail() { start_sim "$@" || { fail "the simulator for $1 did not start"; return 1; }; }
 
 # Files: the same set and image, byte for byte, from both builds.
@@ -66,8 +67,6 @@ for port in 1 2 3 12; do
 done
 "$wineserver" -k >/dev/null 2>&1
 "$wineserver" -w
-# The server reports a client it kills for a protocol error (exit status 1,
-# nothing written) on its own stderr, so that is kept.
 "$wineserver" -p >/dev/null 2>"$work/wineserver.log"
 "$wine" cmd.exe /c exit >/dev/null 2>&1
 
@@ -112,8 +111,7 @@ evidence() { # NAME LINUX_NAME SIM
   echo "    the simulator on $3, and the last of its $(wc -l <"$work/$3.frames") frame log lines:"
   sed 's/^/      /' "$work/$3.sim.log"
   tail -n 4 "$work/$3.frames" | sed 's/^/      /'
-  echo "    the Wine server's log:"
-  sed 's/^/      /' "$work/wineserver.log"
+  server_said "$work/wineserver.log" "    $1"
 }
 check_run() { # NAME LINUX_NAME STATUS WHAT SIM
   local rc
@@ -168,8 +166,6 @@ else
   fail "ports"; sed 's/^/    /' "$work/ports.out" "$work/ports.err"
 fi
 
-if [ -s "$work/wineserver.log" ]; then
-  echo "windows-e2e: the Wine server said:"; sed 's/^/    /' "$work/wineserver.log"
-fi
+server_said "$work/wineserver.log" windows-e2e
 [ $failures = 0 ] && echo "windows-e2e: all passed" || echo "windows-e2e: $failures failed"
 [ $failures = 0 ]

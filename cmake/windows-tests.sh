@@ -9,6 +9,7 @@ set -euo pipefail
 build=$(realpath "${1:?usage: windows-tests.sh BUILD_WIN [NATIVE_BIN]}")
 native_bin=${2:-}
 here=$(dirname "$(realpath "$0")")
+. "$here/windows-server-log.sh"
 
 wine=$(command -v wine64 || true)
 [ -n "$wine" ] || [ ! -x /usr/lib/wine/wine64 ] || wine=/usr/lib/wine/wine64
@@ -34,7 +35,7 @@ fi
 # One server for every test: starting it per program costs two seconds each.
 "$wineserver" -k 2>/dev/null || true
 "$wineserver" -w
-"$wineserver" -p
+"$wineserver" -p 2>"$build/wineserver.log"
 xvfb=
 trap '"$wineserver" -k 2>/dev/null || true; [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null' EXIT
 # The first program of a session starts Wine's own services; two first
@@ -55,6 +56,7 @@ status=0
 # The window's run tests drive native simulators from there.
 [ -z "$native_bin" ] || export TW_NATIVE_BIN=$(realpath "$native_bin")
 ctest --test-dir "$build" --output-on-failure -j2 --timeout 120 || status=1
+server_said "$build/wineserver.log" windows-tests
 
 if [ -n "$native_bin" ]; then
   "$here/windows-e2e.sh" "$build/bin" "$(realpath "$native_bin")" || status=1
