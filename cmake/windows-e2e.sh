@@ -111,7 +111,6 @@ evidence() { # NAME LINUX_NAME SIM
   echo "    the simulator on $3, and the last of its $(wc -l <"$work/$3.frames") frame log lines:"
   sed 's/^/      /' "$work/$3.sim.log"
   tail -n 4 "$work/$3.frames" | sed 's/^/      /'
-  server_said "$work/wineserver.log" "    $1"
 }
 check_run() { # NAME LINUX_NAME STATUS WHAT SIM
   local rc
@@ -166,6 +165,7 @@ else
   fail "ports"; sed 's/^/    /' "$work/ports.out" "$work/ports.err"
 fi
 
+# After the checks, for a failed one as well.
 server_said "$work/wineserver.log" windows-e2e
 [ $failures = 0 ] && echo "windows-e2e: all passed" || echo "windows-e2e: $failures failed"
 [ $failures = 0 ]
