@@ -12,7 +12,8 @@ CMAKE_FLAGS ?=
 PACKAGES := cmake make g++ pkg-config git libgtest-dev googletest libgmock-dev libbenchmark-dev \
             qt6-base-dev qt6-translations-l10n libgl-dev fonts-liberation dpkg-dev lintian \
             g++-mingw-w64-x86-64-posix wine64 clang libclang-rt-14-dev \
-            ninja-build nsis zip xvfb ccache
+            ninja-build nsis zip xvfb ccache libcli11-dev qemu-system-x86 busybox-static \
+            xdg-utils desktop-file-utils
 
 # Every build goes through the compiler cache, so a new clone reuses the objects
 # of earlier ones. Paths are hashed relative to the checkout and the build folder
@@ -33,7 +34,8 @@ deps:
 	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; done); \
 	if [ -n "$$missing" ]; then \
 	  echo "Installing:" $$missing; \
-	  $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
+	  $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends \
+	    -o DPkg::Lock::Timeout=600 $$missing; \
 	fi
 
 configure: deps
