@@ -3,6 +3,9 @@
 
 #include "UProcs.h"
 #include "URunLines.h"
+#include "test_cli_json.h"
+
+#include <map>
 
 namespace {
 
@@ -82,6 +85,77 @@ TEST_P(CliRunTest, ExitStatusAndLog)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cli, CliRunTest, ::testing::ValuesIn(Rows),
+                         [](const auto &Info) { return std::string(Info.param.Name); });
+
+} // namespace
+
+namespace {
+
+// Options and words in any order, --opt=value and --: the record names the
+// files and the port the command was given, whatever their place. No device
+// answers: the run ends at the opening, as a run with these arguments would.
+struct TOrderRow {
+    const char *Name;
+    std::vector<std::string> Args; // "SET", "OUT", "PORT", "LOG" stand for files of the folder
+    const char *SetFile;           // what the record names as the set
+    const char *Mode;
+};
+
+const TOrderRow OrderRows[] = {
+    {"ReadOptionsBeforeOut", {"read", "--port", "PORT", "--base", "SET", "OUT", "--json"}, "OUT", "read"},
+    {"ReadOutFirst", {"read", "OUT", "--base", "SET", "--port", "PORT", "--json"}, "OUT", "read"},
+    {"ProgramPortFirst", {"program", "--port", "PORT", "SET", "--json"}, "SET", "program"},
+    {"OptionWithEquals", {"compare", "--json", "--port=PORT", "--log=LOG", "SET"}, "SET", "compare"},
+    {"WordsAfterDoubleDash", {"compare", "--port", "PORT", "--json", "--", "-odd.set"}, "-odd.set", "compare"},
+};
+
+void PrintTo(const TOrderRow &Row, std::ostream *Out)
+{
+    *Out << Row.Name;
+}
+
+class CliOrderTest : public ::testing::TestWithParam<TOrderRow> {};
+
+TEST_P(CliOrderTest, RecordNamesWhatWasGiven)
+{
+    const TOrderRow &Row = GetParam();
+    TProgramFolder Folder;
+    SetDefaultSettings();
+    for (const char *Name : {"test.set", "-odd.set"})
+        WriteBytes(Folder.Path + Name, &Settings, sizeof Settings);
+    const std::map<std::string, std::string> Files = {{"SET", Folder.Path + "test.set"},
+                                                      {"OUT", Folder.Path + "out.set"},
+                                                      {"PORT", Folder.Path + "no-such-port"},
+                                                      {"LOG", Folder.Path + "audit.log"},
+                                                      {"-odd.set", "-odd.set"}};
+    std::vector<std::string> Args = Row.Args;
+    for (std::string &Arg : Args) {
+        for (const auto &[Key, Path] : Files) {
+            const size_t At = Arg.find(Key);
+            if (At != std::string::npos && Key != "-odd.set")
+                Arg.replace(At, Key.size(), Path);
+        }
+    }
+    // A word that starts with "-" is a file in the program's working folder.
+    char Here[4096];
+    ASSERT_NE(getcwd(Here, sizeof Here), nullptr);
+    ASSERT_EQ(chdir(Folder.Path.c_str()), 0);
+    const TProgramResult Result = RunProgram("trackwarden-cli", Args, Folder.Path);
+    ASSERT_EQ(chdir(Here), 0);
+    ASSERT_EQ(Result.Status, 1) << Result.Err;
+    const auto Object = ParseJsonObject(Result.Out.substr(0, Result.Out.find('\n')));
+    ASSERT_TRUE(Object.has_value()) << Result.Out;
+    const auto Named = Files.find(Row.SetFile);
+    EXPECT_EQ(Object->at("set_file").String, Named->second);
+    EXPECT_EQ(Object->at("port").String, Files.at("PORT"));
+    EXPECT_EQ(Object->at("mode").String, Row.Mode);
+    EXPECT_EQ(Object->at("result").String, "port");
+    const bool Logged = std::find(Row.Args.begin(), Row.Args.end(), "--log=LOG") != Row.Args.end();
+    EXPECT_EQ(ReadLines(Files.at("LOG")).size(), Logged ? 1u : 0u);
+    EXPECT_EQ(access(Files.at("OUT").c_str(), F_OK), -1) << "a failed read writes no set";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cli, CliOrderTest, ::testing::ValuesIn(OrderRows),
                          [](const auto &Info) { return std::string(Info.param.Name); });
 
 } // namespace

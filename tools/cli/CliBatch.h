@@ -30,17 +30,14 @@ struct TRunRequest {
     // read: OUT and --image IMG are folders when there are several ports; --base SET.
     std::string OutPath, ImagePath, BasePath;
 };
-// Complains and returns false on bad usage.
+// The request of program, compare (Mode) or read; complains and returns false on a bad port.
 bool ParseRunRequest(const TCliArgs &Args, int32_t Mode, TRunRequest &Request);
-// read --port PORT [--port PORT ...] OUT [--base SET] [--image IMG] [--json] [--log FILE]
-bool ParseReadRequest(const TCliArgs &Args, TRunRequest &Request);
 // The file a port's set (Extension ".set") or image (".img") gets in a read's folder:
 // the port's last path component, with what a file name cannot hold replaced.
 std::string PortFileName(const std::string &Port, const char *Extension);
 
 // COM1..COM8 or a device path; Port and DevicePath as the run takes them.
 bool ParsePort(const std::string &Text, int32_t &Port, std::string &DevicePath);
-extern const char *const PortUsage;
 
 // What a run came to, followed from its log lines and progress: the same
 // for a run in this process and for a child's records.

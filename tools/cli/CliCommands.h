@@ -1,8 +1,9 @@
 // The subcommands of trackwarden-cli and what they share. Each subcommand
-// gets the arguments after its name, already counted against its usage
-// line, and returns the exit status.
+// gets its arguments already parsed against its declaration (CliArgs.cpp)
+// and returns the exit status.
 #pragma once
 
+#include "CliArgs.h"
 #include "UDecls.h"
 
 #include <cstdio>
@@ -13,8 +14,6 @@ constexpr int ExitOk = 0;
 constexpr int ExitNegative = 1; // a settings finding, sets that differ, a device failure
 constexpr int ExitFailure = 2;  // bad usage, a file that cannot be read or written, lost output
 // A stopped run: 128 + the signal (130 Ctrl+C, 143 SIGTERM), see StopSignalStatus.
-
-using TCliArgs = std::vector<std::string>;
 
 // One line on stderr, prefixed with the program's name.
 void Complain(const std::string &Message);
@@ -27,15 +26,6 @@ bool WriteOutFile(const std::string &Path, const void *Data, int32_t Count);
 // writes anything: false, with a message naming both, when Output is one
 // of the Inputs under any name (a link, a hard link).
 bool OutputApartFromInputs(const std::string &Output, const std::vector<std::string> &Inputs);
-
-// Options after the positional arguments: each Names[k] takes the next
-// argument into *Values[k]; a flag (Values[k] null) sets *Flags[k]. Says why on failure.
-struct TCliOption {
-    const char *Name;
-    std::string *Value; // null for a flag
-    bool *Flag = nullptr;
-};
-bool ParseOptions(const TCliArgs &Args, size_t From, const std::vector<TCliOption> &Options);
 
 // An 8192-byte device image file; says why on failure.
 bool IsImageFile(const std::string &Path);
@@ -57,3 +47,7 @@ int CliDecode(const TCliArgs &Args);
 int CliProgram(const TCliArgs &Args);
 int CliCompare(const TCliArgs &Args);
 int CliRead(const TCliArgs &Args);
+// CliPorts.cpp
+int CliPorts(const TCliArgs &Args);
+// What --port takes, said when a port is not that.
+extern const char *const PortUsage;

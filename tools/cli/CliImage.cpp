@@ -62,30 +62,6 @@ std::string Joined(const std::vector<std::string> &Items)
 
 } // namespace
 
-bool ParseOptions(const TCliArgs &Args, size_t From, const std::vector<TCliOption> &Options)
-{
-    for (size_t I = From; I < Args.size(); ++I) {
-        const TCliOption *Found = nullptr;
-        for (const TCliOption &O : Options)
-            if (Args[I] == O.Name)
-                Found = &O;
-        if (Found == nullptr) {
-            Complain("nieznana opcja: " + Args[I]);
-            return false;
-        }
-        if (Found->Value == nullptr) {
-            *Found->Flag = true;
-            continue;
-        }
-        if (I + 1 >= Args.size()) {
-            Complain(std::string("brak wartości opcji ") + Found->Name);
-            return false;
-        }
-        *Found->Value = Args[++I];
-    }
-    return true;
-}
-
 bool IsImageFile(const std::string &Path)
 {
     return Path.size() <= MaxPathLength && GetFileLength(Path) == static_cast<int32_t>(DeviceImageSize);
@@ -170,9 +146,7 @@ bool ReadBaseSet(const std::string &BasePath, TSettings &Set)
 
 int CliDecode(const TCliArgs &Args)
 {
-    std::string BasePath;
-    if (!ParseOptions(Args, 2, {{"--base", &BasePath}}))
-        return ExitFailure;
+    const std::string &BasePath = Args.Base;
     if (!OutputApartFromInputs(Args[1], {Args[0], BasePath}))
         return ExitFailure;
     auto Set = std::make_unique<TSettings>();

@@ -62,17 +62,14 @@ int CliPorts(const TCliArgs &Args)
 {
     ProgramDir.Assign(ProgramFolder());
     const TPortsSystem System = CurrentPortsSystem();
-    if (!Args.empty()) {
+    if (!Args.Assign.empty()) {
         int32_t Com = 0;
         std::string Device;
-        const bool Usage = Args.size() != 3 || Args[0] != "--assign" || !ParsePort(Args[1], Com, Device) ||
-                           !Device.empty();
-        if (Usage) {
-            Complain("użycie: ports [--assign COMn URZĄDZENIE|--none]");
+        if (!ParsePort(Args.Assign, Com, Device) || !Device.empty() || Args[0].empty() == !Args.None) {
+            ComplainAboutUsage("ports");
             return ExitFailure;
         }
-        return AssignComLink(System.SysDir, Com, Args[2] == "--none" ? std::string() : Args[2]) ? ExitOk
-                                                                                                 : ExitFailure;
+        return AssignComLink(System.SysDir, Com, Args[0]) ? ExitOk : ExitFailure;
     }
     PrintPorts(ListSerialPorts(System), stdout);
     return ExitOk;

@@ -49,5 +49,3 @@ void PrintPorts(const std::vector<TSerialPortInfo> &Ports, FILE *To);
 // ports --assign COMn DEVICE | --none (empty Device): Sys/COMn made to point
 // at DEVICE, a terminal device, or removed. Complains and returns false when refused.
 bool AssignComLink(const std::string &SysDir, int32_t Com, const std::string &Device);
-
-int CliPorts(const TCliArgs &Args);

@@ -193,7 +193,7 @@ int CliCompare(const TCliArgs &Args)
 int CliRead(const TCliArgs &Args)
 {
     TRunRequest Request;
-    if (!ParseReadRequest(Args, Request))
+    if (!ParseRunRequest(Args, RunModeRead, Request))
         return ExitFailure;
     if (Request.Ports.size() > 1)
         return RunBatch(Request);

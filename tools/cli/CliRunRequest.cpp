@@ -78,61 +78,26 @@ bool ParsePort(const std::string &Text, int32_t &Port, std::string &DevicePath)
 bool ParseRunRequest(const TCliArgs &Args, int32_t Mode, TRunRequest &Request)
 {
     Request.Mode = RunModeRow(Mode);
-    Request.SetPath = Args.empty() ? std::string() : Args[0];
-    for (size_t I = 1; I < Args.size(); ++I) {
-        const std::string &Option = Args[I];
-        if (Option == "--port" && I + 1 < Args.size()) {
-            int32_t Port = 0;
-            std::string DevicePath;
-            if (!ParsePort(Args[I + 1], Port, DevicePath)) {
-                Complain(PortUsage);
-                return false;
-            }
-            Request.Ports.push_back(Args[++I]);
-        } else if (Option == "--details" && Mode == RunModeCompare) {
-            Request.Details = true;
-        } else if (Option == "--json") {
-            Request.Json = true;
-        } else if (Option == "--log" && I + 1 < Args.size() && Request.LogPath.empty()) {
-            Request.LogPath = Args[++I];
-        } else {
-            if (Option == "--port")
-                Complain(PortUsage);
-            else if (Option == "--log")
-                Complain("--log PLIK: brak nazwy pliku albo dziennik podany drugi raz");
-            else
-                Complain("nieznana opcja: " + Option);
+    for (const std::string &Port : Args.Ports) {
+        int32_t Number = 0;
+        std::string DevicePath;
+        if (!ParsePort(Port, Number, DevicePath)) {
+            Complain(PortUsage);
             return false;
         }
     }
-    if (Request.Ports.empty()) {
-        Complain(PortUsage);
-        return false;
+    Request.Ports = Args.Ports;
+    Request.Json = Args.Json;
+    Request.Details = Args.Details;
+    Request.LogPath = Args.Log;
+    if (Mode == RunModeRead) {
+        Request.OutPath = Args[0];
+        Request.BasePath = Args.Base;
+        Request.ImagePath = Args.Image;
+    } else {
+        Request.SetPath = Args[0];
     }
     return Request.Mode != nullptr;
-}
-
-bool ParseReadRequest(const TCliArgs &Args, TRunRequest &Request)
-{
-    Request.Mode = RunModeRow(RunModeRead);
-    size_t I = 0;
-    for (; I + 1 < Args.size() && Args[I] == "--port"; I += 2) {
-        int32_t Port = 0;
-        std::string DevicePath;
-        if (!ParsePort(Args[I + 1], Port, DevicePath))
-            break;
-        Request.Ports.push_back(Args[I + 1]);
-    }
-    if (Request.Ports.empty() || I >= Args.size() || Args[I] == "--port") {
-        Complain(PortUsage);
-        return false;
-    }
-    Request.OutPath = Args[I];
-    return ParseOptions(Args, I + 1,
-                        {{"--base", &Request.BasePath},
-                         {"--image", &Request.ImagePath},
-                         {"--json", nullptr, &Request.Json},
-                         {"--log", &Request.LogPath}});
 }
 
 std::string PortFileName(const std::string &Port, const char *Extension)
