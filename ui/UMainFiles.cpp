@@ -4,13 +4,14 @@
 #include "UDecls.h"
 #include "UFiles.h"
 #include "UFolders.h"
+#include "UPortNames.h"
 #include "UProcs.h"
 
 #include <QFile>
 
 namespace {
 
-constexpr int32_t PortItemCount = 9; // "BRAK", "COM1" .. "COM8"
+constexpr int32_t PortItemCount = 1 + TComPorts::Window; // "BRAK", "COM1" .. "COM8"
 
 QString Utf(const char *Text)
 {

@@ -1,6 +1,8 @@
 #include "CliArgs.h"
 #include "CliCommands.h"
 
+#include "UChildProcess.h"
+
 #include <CLI/CLI.hpp>
 
 #include <functional>
@@ -82,6 +84,14 @@ const TCommand Commands[] = {
          CLI::Option *Device = S.add_option("DEVICE", A.Words[0])->needs(Assign);
          S.add_flag("--none", A.None)->needs(Assign)->excludes(Device);
      }},
+    // Started by a station only: not in the usage.
+    {ChildModeWord, "", CliChild,
+     [](CLI::App &S, TCliArgs &A) {
+         S.group("");
+         Word(S, "DOWN", A.Words[0]);
+         Word(S, "UP", A.Words[1]);
+         Word(S, "TOKEN", A.Words[2]);
+     }},
 };
 
 // Every subcommand declared on App, each into its own TCliArgs.
@@ -162,7 +172,7 @@ void ComplainAboutUsage(const CLI::ParseError &Error, const TDeclared &Declared)
     if (dynamic_cast<const CLI::ArgumentMismatch *>(&Error) != nullptr && Name.rfind("--", 0) == 0)
         Complain("opcja " + Name + ": brak wartości albo podana więcej niż raz");
     else if (dynamic_cast<const CLI::RequiredError *>(&Error) != nullptr && Port != nullptr && Port->count() == 0)
-        Complain(PortUsage);
+        Complain(PortUsage());
     else
         Complain("złe argumenty: " + SynopsisOf(*Sub));
 }
@@ -174,7 +184,8 @@ std::vector<TSynopsis> CommandSynopses()
     const TDeclared Declared;
     std::vector<TSynopsis> Out;
     for (const CLI::App *Sub : Declared.Subs)
-        Out.push_back({Sub->get_name(), SynopsisOf(*Sub), Sub->get_description()});
+        if (!Sub->get_group().empty())
+            Out.push_back({Sub->get_name(), SynopsisOf(*Sub), Sub->get_description()});
     return Out;
 }
 

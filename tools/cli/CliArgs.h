@@ -10,7 +10,7 @@
 // What a subcommand was given. The positional words are indexed in the
 // order of its usage line (image SET OUT: [0] SET, [1] OUT).
 struct TCliArgs {
-    std::array<std::string, 2> Words;
+    std::array<std::string, 3> Words;
     std::vector<std::string> Ports;
     std::string Base, Image, Log, Assign;
     bool Json = false, Details = false, None = false;

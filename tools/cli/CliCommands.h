@@ -50,4 +50,6 @@ int CliRead(const TCliArgs &Args);
 // CliPorts.cpp
 int CliPorts(const TCliArgs &Args);
 // What --port takes, said when a port is not that.
-extern const char *const PortUsage;
+std::string PortUsage();
+// The hidden child mode: a station's run on one port (CliRun.cpp).
+int CliChild(const TCliArgs &Args);

@@ -1,11 +1,10 @@
 // trackwarden-cli ports: what serial ports there are, who may and who does
 // use them, and the Sys/COMn links that give them to the window.
+#include "CliCommands.h"
 #include "CliPorts.h"
-#include "CliBatch.h"
 
-#include "UFiles.h"
 #include "UFolders.h"
-#include "USerialComm.h"
+#include "UPortNames.h"
 
 #include <cstdio>
 
@@ -41,23 +40,6 @@ std::string DescribePort(const TSerialPortInfo &Port)
     return Line;
 }
 
-std::string StableDeviceName(const std::string &Port)
-{
-    TSerialComm Comm;
-    if (!ParsePort(Port, Comm.Port, Comm.DevicePath))
-        return {};
-    std::string Name = Comm.DeviceName(true);
-    if (Name.empty())
-        Name = Comm.DeviceName(false);
-    TPortsSystem System = CurrentPortsSystem();
-    System.FindHolders = false;
-    const std::string Device = CanonicalDeviceName(Name);
-    for (const TSerialPortInfo &Info : ListSerialPorts(System))
-        if (CanonicalDeviceName(Info.Name) == Device)
-            return Info.StableName;
-    return {};
-}
-
 int CliPorts(const TCliArgs &Args)
 {
     ProgramDir.Assign(ProgramFolder());
@@ -69,9 +51,16 @@ int CliPorts(const TCliArgs &Args)
             ComplainAboutUsage("ports");
             return ExitFailure;
         }
-        return AssignComLink(System.SysDir, Com, Args[0]) ? ExitOk : ExitFailure;
+        std::string Error;
+        if (AssignComLink(System.SysDir, Com, Args[0], Error))
+            return ExitOk;
+        Complain(Error);
+        return ExitFailure;
     }
-    PrintPorts(ListSerialPorts(System), stdout);
+    const TPortList List = ListSerialPorts(System);
+    for (const std::string &Error : List.Errors)
+        Complain(Error);
+    PrintPorts(List.Ports, stdout);
     return ExitOk;
 }
 

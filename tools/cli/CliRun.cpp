@@ -1,19 +1,21 @@
-// program / compare / read: the run of the window, with a front end of direct calls.
-#include "CliBatch.h"
+// program / compare / read on one port: the window's run in this process,
+// with a front end of direct calls. A child of the station runs the same,
+// its front end sending the run's values up the station's channel.
+#include "CliRun.h"
 #include "CliSystem.h"
-#include "CliTerminal.h"
 
+#include "UChildProcess.h"
 #include "UFiles.h"
 #include "UFolders.h"
 #include "UFrames.h"
-#include "URun.h"
-#include "URunLines.h"
 #include "UImageDecode.h"
+#include "UPortNames.h"
 #include "UProcs.h"
+#include "URun.h"
 #include "USerialComm.h"
+#include "USha256.h"
 
-#include <chrono>
-#include <cstdio>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -24,9 +26,9 @@ constexpr int BarWidth = 40;
 // the ticker, so no call needs a lock.
 class TCliFrontEnd : public TRunFrontEnd {
 public:
-    // Log: where the run's log goes (stdout, or stderr under --json).
-    TCliFrontEnd(int32_t Port, std::string DevicePath, TRunTracker &Tracker, FILE *Log)
-        : Port(Port), DevicePath(std::move(DevicePath)), Tracker(Tracker), Log(Log)
+    // Log: where the run's log goes (stdout, or stderr under --json); a child sends it up Channel.
+    TCliFrontEnd(int32_t Port, std::string DevicePath, FILE *Log, TChildChannel *Channel)
+        : Port(Port), DevicePath(std::move(DevicePath)), Log(Log), Channel(Channel)
     {
     }
 
@@ -34,12 +36,10 @@ public:
     // The preparation goes to stderr: stdout carries exactly the run's log.
     void AppendLine(const std::string &Line, bool) override
     {
-        if (Child)
-            WriteChildRecord('A', 0, Line);
-        else
+        if (!Send(TChildKind::Note, Line))
             std::fprintf(stderr, "%s\n", Line.c_str());
     }
-    void TakeSettings() override {} // Settings already hold the set read from its file
+    void TakeSettings() override {} // Settings already hold the set to run
     void ShowSettingsError(const std::string &Text) override { Complain(Text); }
     int32_t ChosenPort() override { return Port; }
     std::string ChosenDevicePath() override { return DevicePath; }
@@ -47,12 +47,8 @@ public:
 
     void ShowLine(const std::string &Line) override
     {
-        Tracker.Line(Line, FramesSent.load());
-        LastLine = Line;
-        if (Child) {
-            WriteChildRecord('L', FramesSent.load(), Line);
+        if (Send(TChildKind::Line, Line))
             return;
-        }
         ClearBar();
         std::fwrite(Line.data(), 1, Line.size(), Log);
         std::fputc('\n', Log);
@@ -60,9 +56,6 @@ public:
     }
     void ShowProgress(int32_t Bytes) override
     {
-        Tracker.Progress(Bytes, FramesSent.load());
-        if (Child)
-            WriteChildRecord('P', FramesSent.load(), std::to_string(Bytes));
         if (!BarOnTerminal)
             return;
         const int Filled = static_cast<int>(static_cast<int64_t>(Bytes) * BarWidth / DeviceImageSize);
@@ -70,6 +63,23 @@ public:
                      std::string(static_cast<size_t>(BarWidth - Filled), '.').c_str(), Bytes, DeviceImageSize);
         std::fflush(stderr);
         BarShown = true;
+    }
+    void ShowStatus(const TRunStatus &Status) override
+    {
+        TChildRecord Record;
+        Record.Kind = TChildKind::Status;
+        Record.Status = Status;
+        if (Channel != nullptr)
+            Channel->Send(Record);
+    }
+    void ShowOutcome(const TRunOutcome &Given) override
+    {
+        Outcome = Given;
+        TChildRecord Record;
+        Record.Kind = TChildKind::Outcome;
+        Record.Outcome = Given;
+        if (Channel != nullptr)
+            Channel->Send(Record);
     }
     void RunFinished() override { ClearBar(); }
 
@@ -79,13 +89,20 @@ public:
         Ticker.reset();
         RunInProgress = false;
     }
-    bool Succeeded() const
-    {
-        return LastLine == LineProgramDone || LastLine == LineCompareDone || LastLine == LineReadDone;
-    }
-    bool Stopped() const { return LastLine == LineStopped; }
+
+    TRunOutcome Outcome;
 
 private:
+    bool Send(TChildKind Kind, const std::string &Text)
+    {
+        if (Channel == nullptr)
+            return false;
+        TChildRecord Record;
+        Record.Kind = Kind;
+        Record.Text = Text;
+        Channel->Send(Record);
+        return true;
+    }
     void ClearBar()
     {
         if (!BarShown)
@@ -97,12 +114,10 @@ private:
 
     int32_t Port;
     std::string DevicePath;
-    TRunTracker &Tracker;
     FILE *Log;
-    const bool Child = IsBatchChild();
+    TChildChannel *Channel;
     std::unique_ptr<TTicker> Ticker;
-    std::string LastLine;
-    const bool BarOnTerminal = !Child && StderrIsTerminal();
+    const bool BarOnTerminal = Channel == nullptr && IsTerminal(stderr);
     bool BarShown = false;
 };
 
@@ -123,125 +138,225 @@ bool PortIsNotTheTerminal(const std::string &Text, int32_t Port, const std::stri
     return true;
 }
 
-int RunSet(const TCliArgs &Args, int32_t Mode)
+// What a run in this process came to, beside its outcome: the record's
+// result and hashes, and the exit status.
+struct TRunHere {
+    TPortResult Result = TPortResult::Start;
+    std::string SetSha256, ImageSha256, Error;
+    int Status = ExitFailure;
+};
+
+// A read's set and image saved, and what read reports of the decoding.
+void SaveRead(const TChildJob &Job, TSettings &Set, FILE *Human, TRunHere &Here)
 {
-    TRunRequest Request;
-    if (!ParseRunRequest(Args, Mode, Request))
+    const TImageDecoding Decoding = DecodeDeviceImage(ReadImage, Set);
+    if (!WriteOutFile(Job.OutPath, &Set, sizeof(TSettings)) ||
+        (!Job.ImagePath.empty() && !WriteOutFile(Job.ImagePath, ReadImage, sizeof ReadImage))) {
+        Here.Result = TPortResult::File;
+        Here.Error = "nie zapisano zestawu";
+        Here.Status = ExitFailure;
+        return;
+    }
+    PrintDecoding(Decoding, Human);
+    Here.SetSha256 = Sha256Hex(&Set, sizeof(TSettings));
+    Here.ImageSha256 = Sha256Hex(ReadImage, sizeof ReadImage);
+}
+
+// The run of Job on its port, from the set's bytes (or a read's base) to
+// the files a read saves. Human: where read's and --details' findings go.
+TRunHere RunHere(const TChildJob &Job, TCliFrontEnd &FrontEnd, FILE *Human)
+{
+    TRunHere Here;
+    int32_t Port = 0;
+    std::string DevicePath;
+    ParsePort(Job.Port, Port, DevicePath);
+    if (!PortIsNotTheTerminal(Job.Port, Port, DevicePath)) {
+        Here.Result = TPortResult::Port;
+        Here.Error = "to terminal, w którym działa program";
+        return Here;
+    }
+    auto Set = std::make_unique<TSettings>();
+    if (Job.Mode == RunModeRead) {
+        if (!OutputApartFromInputs(Job.OutPath, {Job.BasePath}) ||
+            (!Job.ImagePath.empty() && !OutputApartFromInputs(Job.ImagePath, {Job.BasePath, Job.OutPath})) ||
+            !ReadBaseSet(Job.BasePath, *Set))
+            return Here;
+    } else if (Job.SetBytes.size() == sizeof(TSettings)) {
+        std::memcpy(&Settings, Job.SetBytes.data(), sizeof(TSettings));
+    } else {
+        Here.Error = "zestaw niekompletny";
+        return Here;
+    }
+    // Refused by the settings check: a finding, as check and image report it.
+    if (!StartRun(FrontEnd, Job.Mode)) {
+        Here.Error = CheckSettings();
+        Here.Status = ExitNegative;
+        return Here;
+    }
+    if (Job.Mode != RunModeRead) {
+        Here.SetSha256 = Sha256Hex(&Settings, sizeof Settings);
+        Here.ImageSha256 = Sha256Hex(DeviceImage, sizeof DeviceImage);
+    }
+    WaitRunEnd();
+    FrontEnd.EndRun();
+    const TRunOutcome &Outcome = FrontEnd.Outcome;
+    Here.Result = PortResultOf(Outcome.Result);
+    Here.Error = Outcome.PortError;
+    if (!Outcome.PortError.empty())
+        Complain(Outcome.PortError);
+    Here.Status = Outcome.Result == TRunResult::Ok ? ExitOk : ExitNegative;
+    if (Outcome.Result == TRunResult::Interrupted && StopSignalStatus() != 0)
+        Here.Status = StopSignalStatus();
+    if (Job.Mode == RunModeRead && Outcome.Result == TRunResult::Ok)
+        SaveRead(Job, *Set, Human, Here);
+    if (Job.Mode == RunModeCompareDetails && Outcome.Result != TRunResult::Ok &&
+        Outcome.Result != TRunResult::Interrupted) {
+        if (ProgressBytes.load() != static_cast<int32_t>(DeviceImageSize)) {
+            Complain("nie odczytano całej pamięci urządzenia: różnic nie da się wskazać");
+            return Here;
+        }
+        for (const TImageDifference &D : CompareDeviceImage(Settings, ReadImage)) {
+            const std::string Line = ImageDifferenceText(D);
+            std::fwrite(Line.data(), 1, Line.size(), Human);
+            std::fputc('\n', Human);
+        }
+    }
+    return Here;
+}
+
+// One port in this process, with its record for --json and --log.
+int RunOne(const TCliArgs &Args, int32_t Mode)
+{
+    CatchStopSignals(RequestRunStop);
+    ProgramDir.Assign(ProgramFolder());
+    TChildJob Job;
+    Job.Mode = Args.Details ? RunModeCompareDetails : Mode;
+    Job.Port = Args.Ports[0];
+    if (Mode == RunModeRead) {
+        Job.OutPath = Job.SetFile = Args[0];
+        Job.ImagePath = Args.Image;
+        Job.BasePath = Args.Base;
+    } else {
+        Job.SetFile = Args[0];
+        TSettings Set;
+        if (!ReadSetFile(Args[0], Set))
+            return ExitFailure;
+        Job.SetBytes.assign(reinterpret_cast<const char *>(&Set), sizeof Set);
+    }
+    TReports Reports;
+    if (!Reports.Open(Args.Log, Args.Json))
         return ExitFailure;
-    if (Request.Details && Request.Ports.size() > 1) {
+    int32_t Port = 0;
+    std::string DevicePath;
+    ParsePort(Job.Port, Port, DevicePath);
+    FILE *Human = Args.Json ? stderr : stdout;
+    TCliFrontEnd FrontEnd(Port, DevicePath, Human, nullptr);
+    TPortRecord Record = BeginRecord(Job.Port, Mode, Job.SetFile);
+    const TRunHere Here = RunHere(Job, FrontEnd, Human);
+    // Refused before the run: nothing to record.
+    if (Here.Result == TPortResult::Start || (Here.Result == TPortResult::Port && FrontEnd.Outcome.Result == TRunResult::None))
+        return Here.Status;
+    SettleRecord(Record, FrontEnd.Outcome);
+    Record.Result = Here.Result;
+    Record.DurationMs = FrontEnd.Outcome.DurationMs;
+    Record.SetSha256 = Here.SetSha256;
+    Record.ImageSha256 = Here.ImageSha256;
+    Record.Error = Here.Error;
+    if (!Reports.Write(Record))
+        return ExitFailure;
+    return Here.Status;
+}
+
+int RunCommand(const TCliArgs &Args, int32_t Mode)
+{
+    for (const std::string &Port : Args.Ports) {
+        int32_t Number = 0;
+        std::string DevicePath;
+        if (!ParsePort(Port, Number, DevicePath)) {
+            Complain(PortUsage());
+            return ExitFailure;
+        }
+    }
+    if (Args.Details && Args.Ports.size() > 1) {
         Complain("--details: różnice wskazuje porównanie z jednym portem");
         return ExitFailure;
     }
-    if (Request.Ports.size() > 1)
-        return RunBatch(Request);
-    CatchStopSignals();
-    if (Request.Details)
-        Mode = RunModeCompareDetails;
-    int32_t Port = 0;
-    std::string DevicePath;
-    ParsePort(Request.Ports[0], Port, DevicePath);
-    ProgramDir.Assign(ProgramFolder());
-    if (!PortIsNotTheTerminal(Request.Ports[0], Port, DevicePath) || !ReadRunSet(Request.SetPath, Settings))
-        return ExitFailure;
-    TRunReports Reports;
-    if (!Reports.Open(Request))
-        return ExitFailure;
-
-    TRunTracker Tracker(*Request.Mode);
-    TCliFrontEnd FrontEnd(Port, DevicePath, Tracker, Request.Json ? stderr : stdout);
-    const TRunRecord Record = Reports.Begin(Request.Ports[0]);
-    const auto Start = std::chrono::steady_clock::now();
-    // Refused by the settings check: a finding, as check and image report it.
-    if (!StartRun(FrontEnd, Mode))
-        return ExitNegative;
-    Reports.SetHashes(&Settings, sizeof Settings, DeviceImage, sizeof DeviceImage);
-    WaitRunEnd();
-    FrontEnd.EndRun();
-    const auto Ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - Start);
-    if (!Reports.Finish(Record, Tracker, Ms.count()))
-        return ExitFailure;
-    if (FrontEnd.Stopped() && StopSignalStatus() != 0)
-        return StopSignalStatus();
-    const bool Succeeded = FrontEnd.Succeeded();
-    if (Mode == RunModeCompareDetails && !Succeeded) {
-        if (ProgressBytes.load() != static_cast<int32_t>(DeviceImageSize)) {
-            Complain("nie odczytano całej pamięci urządzenia: różnic nie da się wskazać");
-            return ExitNegative;
-        }
-        FILE *Out = Request.Json ? stderr : stdout;
-        for (const TImageDifference &D : CompareDeviceImage(Settings, ReadImage)) {
-            const std::string Line = ImageDifferenceText(D);
-            std::fwrite(Line.data(), 1, Line.size(), Out);
-            std::fputc('\n', Out);
-        }
-    }
-    return Succeeded ? ExitOk : ExitNegative;
+    return Args.Ports.size() > 1 ? RunStation(Args, Mode) : RunOne(Args, Mode);
 }
 
 } // namespace
 
+std::string PortUsage()
+{
+    return "port: COM1..COM" + std::to_string(ComPorts.Cli) + " albo ścieżka urządzenia, np. --port COM1";
+}
+
+bool TReports::Open(const std::string &Path, bool AsJson)
+{
+    Json = AsJson;
+    LogPath = Path;
+    std::string Error;
+    if (!Path.empty() && !Log.Open(Path, Error)) {
+        Complain(Path + ": nie można otworzyć dziennika do dopisywania (" + Error + ")");
+        return false;
+    }
+    return true;
+}
+
+bool TReports::Write(const TPortRecord &Record)
+{
+    bool Ok = true;
+    if (Json) {
+        const std::string Line = JsonRecord(Record) + "\n";
+        Ok = std::fwrite(Line.data(), 1, Line.size(), stdout) == Line.size() && std::fflush(stdout) == 0;
+    }
+    if (Log.IsOpen() && !Log.Append(AuditLine(Record, HostName()))) {
+        Complain(LogPath + ": nie udało się dopisać wiersza do dziennika");
+        Ok = false;
+    }
+    return Ok;
+}
+
 int CliProgram(const TCliArgs &Args)
 {
-    return RunSet(Args, RunModeProgram);
+    return RunCommand(Args, RunModeProgram);
 }
 
 int CliCompare(const TCliArgs &Args)
 {
-    return RunSet(Args, RunModeCompare);
+    return RunCommand(Args, RunModeCompare);
 }
 
 int CliRead(const TCliArgs &Args)
 {
-    TRunRequest Request;
-    if (!ParseRunRequest(Args, RunModeRead, Request))
+    return RunCommand(Args, RunModeRead);
+}
+
+// The hidden child mode: one port's run for a station, on the channel its
+// command line names. Its exit status is the one its last record gives.
+int CliChild(const TCliArgs &Args)
+{
+    TChildChannel Channel;
+    TChildJob Job;
+    std::string Error;
+    if (!Channel.Open(Args[0], Args[1], Args[2], Job, Error)) {
+        Complain("przebieg stacji: " + Error);
         return ExitFailure;
-    if (Request.Ports.size() > 1)
-        return RunBatch(Request);
+    }
+    CatchStopSignals(RequestRunStop);
+    Channel.WatchParent(RequestRunStop);
+    ProgramDir.Assign(ProgramFolder());
     int32_t Port = 0;
     std::string DevicePath;
-    ParsePort(Request.Ports[0], Port, DevicePath);
-    const std::string &OutPath = Request.OutPath, &BasePath = Request.BasePath, &ImagePath = Request.ImagePath;
-    if (!OutputApartFromInputs(OutPath, {BasePath}) ||
-        (!ImagePath.empty() && !OutputApartFromInputs(ImagePath, {BasePath, OutPath})))
-        return ExitFailure;
-    CatchStopSignals();
-    ProgramDir.Assign(ProgramFolder());
-    if (!PortIsNotTheTerminal(Request.Ports[0], Port, DevicePath))
-        return ExitFailure;
-    auto Set = std::make_unique<TSettings>();
-    if (!ReadBaseSet(BasePath, *Set))
-        return ExitFailure;
-    // The record names the set this read writes.
-    Request.SetPath = OutPath;
-    TRunReports Reports;
-    if (!Reports.Open(Request))
-        return ExitFailure;
-
-    TRunTracker Tracker(*Request.Mode);
-    FILE *Human = Request.Json ? stderr : stdout;
-    TCliFrontEnd FrontEnd(Port, DevicePath, Tracker, Human);
-    const TRunRecord Record = Reports.Begin(Request.Ports[0]);
-    const auto Start = std::chrono::steady_clock::now();
-    if (!StartRun(FrontEnd, RunModeRead))
-        return ExitFailure;
-    WaitRunEnd();
-    FrontEnd.EndRun();
-    const auto Ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - Start);
-    int Status = ExitOk;
-    if (FrontEnd.Stopped() && StopSignalStatus() != 0)
-        Status = StopSignalStatus();
-    else if (!FrontEnd.Succeeded())
-        Status = ExitNegative;
-    if (Status == ExitOk) {
-        const TImageDecoding Decoding = DecodeDeviceImage(ReadImage, *Set);
-        if (!WriteOutFile(OutPath, Set.get(), sizeof(TSettings)) ||
-            (!ImagePath.empty() && !WriteOutFile(ImagePath, ReadImage, sizeof ReadImage)))
-            Status = ExitFailure;
-        else
-            PrintDecoding(Decoding, Human);
-        Reports.SetHashes(Set.get(), sizeof(TSettings), ReadImage, sizeof ReadImage);
-    }
-    if (!Reports.Finish(Record, Tracker, Ms.count()))
-        return ExitFailure;
-    return Status;
+    ParsePort(Job.Port, Port, DevicePath);
+    TCliFrontEnd FrontEnd(Port, DevicePath, stderr, &Channel);
+    TRunHere Here = RunHere(Job, FrontEnd, stderr);
+    // What it wrote is in the station's hands before it says its last word.
+    if ((std::fflush(stdout) != 0 || std::fflush(stderr) != 0) && Here.Status < ExitFailure)
+        Here.Status = ExitFailure;
+    TChildRecord Done;
+    Done.Kind = TChildKind::Done;
+    Done.Done = {Here.Status, Here.Result, Here.SetSha256, Here.ImageSha256, Here.Error};
+    Channel.Send(Done);
+    return Here.Status;
 }

@@ -1,16 +1,25 @@
 // What trackwarden-cli asks of the system; CliSystem_<platform>.cpp holds it.
 #pragma once
 
+#include <cstdio>
+#include <functional>
 #include <string>
 
 // True when both names lead to one existing file, through links too: the
 // same device and inode (volume and file index on Windows), whatever the names.
 bool SameFile(const std::string &A, const std::string &B);
 
-// From here on SIGINT and SIGTERM (Ctrl+C, Ctrl+Break and closing the
-// console on Windows) ask the run to stop at its next safe point; a second
-// one ends the process at once.
-void CatchStopSignals();
-// The exit status of a run stopped that way: 128 + the signal's number
-// (130 for Ctrl+C, 143 for SIGTERM); 0 while none came.
+// For the runs: from here on SIGINT, SIGTERM and SIGHUP (Ctrl+C, Ctrl+Break
+// and closing the console on Windows) call OnStop, on a thread of their own,
+// never inside a signal handler; OnStop may be replaced, or cleared with
+// nullptr, at any time. A Ctrl-C after a stop was asked for gives the open
+// ports back at once and ends the process. A closed output (SIGPIPE) is a
+// lost output, not the end of a run: writes to it fail instead.
+void CatchStopSignals(std::function<void()> OnStop);
+// 128 + the first stop signal's number (130 Ctrl+C, 143 SIGTERM, 129 SIGHUP); 0 while none came.
 int StopSignalStatus();
+
+bool IsTerminal(FILE *Stream);
+// Lets cursor movement through (Windows consoles); columns of the terminal, 80 if unknown.
+void PrepareTerminal(FILE *Stream);
+int TerminalColumns(FILE *Stream);

@@ -1,36 +1,47 @@
-#include "CliAudit.h"
+#include "UAuditLog.h"
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
 
-struct TAuditLog {
+struct TAuditLog::TImpl {
     int Fd = -1;
 };
 
-TAuditLog *OpenAuditLog(const std::string &Path)
+TAuditLog::~TAuditLog()
 {
-    const int Fd = open(Path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644);
-    if (Fd < 0)
-        return nullptr;
-    return new TAuditLog{Fd};
+    if (Impl != nullptr)
+        close(Impl->Fd);
+    delete Impl;
 }
 
-bool AppendAuditLine(TAuditLog *Log, const std::string &Line)
+bool TAuditLog::Open(const std::string &Path, std::string &Error)
 {
-    if (Log == nullptr)
+    const int Fd = open(Path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644);
+    if (Fd < 0) {
+        Error = std::string("open: ") + std::strerror(errno);
         return false;
-    while (flock(Log->Fd, LOCK_EX) != 0)
+    }
+    Impl = new TImpl{Fd};
+    return true;
+}
+
+bool TAuditLog::Append(const std::string &Line)
+{
+    if (Impl == nullptr)
+        return false;
+    while (flock(Impl->Fd, LOCK_EX) != 0)
         if (errno != EINTR)
             return false;
     // O_APPEND puts every write at the end as it stands at that moment.
     size_t Done = 0;
     bool Ok = true;
     while (Done < Line.size()) {
-        const ssize_t N = write(Log->Fd, Line.data() + Done, Line.size() - Done);
+        const ssize_t N = write(Impl->Fd, Line.data() + Done, Line.size() - Done);
         if (N < 0 && errno == EINTR)
             continue;
         if (N <= 0) {
@@ -39,16 +50,8 @@ bool AppendAuditLine(TAuditLog *Log, const std::string &Line)
         }
         Done += static_cast<size_t>(N);
     }
-    flock(Log->Fd, LOCK_UN);
+    flock(Impl->Fd, LOCK_UN);
     return Ok;
-}
-
-void CloseAuditLog(TAuditLog *Log)
-{
-    if (Log == nullptr)
-        return;
-    close(Log->Fd);
-    delete Log;
 }
 
 std::string IsoTimeNow()
@@ -63,4 +66,12 @@ std::string IsoTimeNow()
     char Zone[32];
     std::snprintf(Zone, sizeof Zone, "%c%02ld:%02ld", Offset < 0 ? '-' : '+', Minutes / 60, Minutes % 60);
     return std::string(Text) + Zone;
+}
+
+std::string HostName()
+{
+    char Name[256] = {};
+    if (gethostname(Name, sizeof Name - 1) != 0)
+        return "-";
+    return Name;
 }

@@ -1,6 +1,8 @@
 // Serial ports from the registry's SERIALCOMM map (every COM name the system
 // has), described from SetupAPI's Ports class where it knows the device.
-#include "CliPorts.h"
+#include "UPortList.h"
+
+#include "USerialComm.h"
 
 #include <windows.h>
 #include <setupapi.h>
@@ -73,12 +75,20 @@ TPortsSystem CurrentPortsSystem()
     return {};
 }
 
-std::vector<TSerialPortInfo> ListSerialPorts(const TPortsSystem &System)
+TPortList ListSerialPorts(const TPortsSystem &System)
 {
-    std::vector<TSerialPortInfo> Ports;
+    TPortList List;
+    std::vector<TSerialPortInfo> &Ports = List.Ports;
     HKEY Map = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &Map) != ERROR_SUCCESS)
-        return Ports;
+    const LONG Opened = RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &Map);
+    // A system without serial ports has no map at all.
+    if (Opened == ERROR_FILE_NOT_FOUND)
+        return List;
+    if (Opened != ERROR_SUCCESS) {
+        SetLastError(static_cast<DWORD>(Opened));
+        List.Errors.push_back("HKLM\\HARDWARE\\DEVICEMAP\\SERIALCOMM: " + SystemError("RegOpenKeyEx"));
+        return List;
+    }
     const std::map<std::string, TSerialPortInfo> Described = DescribedPorts();
     for (DWORD I = 0;; ++I) {
         char Value[256] = {}, Data[64] = {};
@@ -111,7 +121,7 @@ std::vector<TSerialPortInfo> ListSerialPorts(const TPortsSystem &System)
     std::sort(Ports.begin(), Ports.end(), [](const TSerialPortInfo &A, const TSerialPortInfo &B) {
         return A.Name.size() != B.Name.size() ? A.Name.size() < B.Name.size() : A.Name < B.Name;
     });
-    return Ports;
+    return List;
 }
 
 std::string CanonicalDeviceName(const std::string &Name)
@@ -122,8 +132,8 @@ std::string CanonicalDeviceName(const std::string &Name)
     return Upper;
 }
 
-bool AssignComLink(const std::string &, int32_t, const std::string &)
+bool AssignComLink(const std::string &, int32_t, const std::string &, std::string &Error)
 {
-    Complain("--assign: w systemie Windows porty COM nazywa system (Menedżer urządzeń)");
+    Error = "--assign: w systemie Windows porty COM nazywa system (Menedżer urządzeń)";
     return false;
 }

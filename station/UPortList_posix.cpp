@@ -1,13 +1,15 @@
 // Serial ports from sysfs: /sys/class/tty/NAME with a device behind it, the
 // USB device above that, the node in /dev, its by-id name, the processes
 // holding it (from /proc, where readable) and the Sys/COMn links.
-#include "CliPorts.h"
+#include "UPortList.h"
 
-#include "UFiles.h"
+#include "UDecls.h"
+#include "UPortNames.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <cstdlib>
 #include <dirent.h>
 #include <fstream>
@@ -19,12 +21,17 @@
 
 namespace {
 
-std::vector<std::string> Entries(const std::string &Folder)
+// The names in Folder, sorted. A folder that cannot be read gives none; its
+// reason goes to Errors where one is given and the folder ought to be there.
+std::vector<std::string> Entries(const std::string &Folder, std::vector<std::string> *Errors = nullptr)
 {
     std::vector<std::string> Names;
     DIR *Dir = opendir(Folder.c_str());
-    if (Dir == nullptr)
+    if (Dir == nullptr) {
+        if (Errors != nullptr && errno != ENOENT)
+            Errors->push_back(Folder + ": opendir: " + std::strerror(errno));
         return Names;
+    }
     while (const dirent *Entry = readdir(Dir)) {
         const std::string Name = Entry->d_name;
         if (Name != "." && Name != "..")
@@ -175,14 +182,15 @@ TPortsSystem CurrentPortsSystem()
     return System;
 }
 
-std::vector<TSerialPortInfo> ListSerialPorts(const TPortsSystem &System)
+TPortList ListSerialPorts(const TPortsSystem &System)
 {
-    std::vector<TSerialPortInfo> Ports;
+    TPortList List;
+    std::vector<TSerialPortInfo> &Ports = List.Ports;
     const std::string Class = System.SysRoot + "/class/tty/";
     std::vector<std::pair<std::string, std::string>> ById; // link, the node it resolves to
     for (const std::string &Link : Entries(System.DevRoot + "/serial/by-id"))
         ById.emplace_back(System.DevRoot + "/serial/by-id/" + Link, RealPath(System.DevRoot + "/serial/by-id/" + Link));
-    for (const std::string &Name : Entries(Class)) {
+    for (const std::string &Name : Entries(Class, &List.Errors)) {
         const std::string Device = Class + Name + "/device";
         if (!IsDirectory(Device))
             continue; // virtual terminals, consoles, pseudo-terminals
@@ -200,14 +208,14 @@ std::vector<TSerialPortInfo> ListSerialPorts(const TPortsSystem &System)
         FillAccess(System, Info);
         if (System.FindHolders && !Node.empty())
             Info.Holder = Holders(System, Node);
-        for (int Com = 1; Com <= 8; ++Com) {
+        for (int Com = 1; Com <= ComPorts.Cli; ++Com) {
             const std::string ComLink = System.SysDir + "COM" + std::to_string(Com);
             if (!Node.empty() && !LinkTarget(ComLink).empty() && RealPath(ComLink) == Node)
                 Info.ComLinks.push_back("COM" + std::to_string(Com));
         }
         Ports.push_back(std::move(Info));
     }
-    return Ports;
+    return List;
 }
 
 std::string CanonicalDeviceName(const std::string &Name)
@@ -216,24 +224,24 @@ std::string CanonicalDeviceName(const std::string &Name)
     return Real.empty() ? Name : Real;
 }
 
-bool AssignComLink(const std::string &SysDir, int32_t Com, const std::string &Device)
+bool AssignComLink(const std::string &SysDir, int32_t Com, const std::string &Device, std::string &Error)
 {
     const std::string Link = SysDir + "COM" + std::to_string(Com);
     struct stat Info;
     if (lstat(Link.c_str(), &Info) == 0 && !S_ISLNK(Info.st_mode)) {
-        Complain(Link + ": to nie jest łącze, nie zmieniam");
+        Error = Link + ": to nie jest łącze, nie zmieniam";
         return false;
     }
     if (Device.empty()) {
         if (unlink(Link.c_str()) != 0 && errno != ENOENT) {
-            Complain(Link + ": nie można usunąć łącza");
+            Error = Link + ": nie można usunąć łącza (unlink: " + std::strerror(errno) + ")";
             return false;
         }
         return true;
     }
     // Only a terminal device: a link to a file would have the run write the image into it.
     if (stat(Device.c_str(), &Info) != 0 || !S_ISCHR(Info.st_mode) || !IsTerminalDevice(Info.st_rdev)) {
-        Complain(Device + ": to nie jest urządzenie terminalowe");
+        Error = Device + ": to nie jest urządzenie terminalowe";
         return false;
     }
     const std::string Target = Device[0] == '/' ? Device : RealPath(Device);
@@ -241,8 +249,8 @@ bool AssignComLink(const std::string &SysDir, int32_t Com, const std::string &De
     const std::string Temporary = Link + ".new";
     unlink(Temporary.c_str());
     if (symlink(Target.c_str(), Temporary.c_str()) != 0 || rename(Temporary.c_str(), Link.c_str()) != 0) {
+        Error = Link + ": nie można utworzyć łącza (" + std::strerror(errno) + ")";
         unlink(Temporary.c_str());
-        Complain(Link + ": nie można utworzyć łącza (" + SysDir + ")");
         return false;
     }
     return true;

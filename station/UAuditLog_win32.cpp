@@ -1,43 +1,47 @@
-#include "CliAudit.h"
+#include "UAuditLog.h"
+
+#include "USerialComm.h"
 
 #include <windows.h>
 
 #include <cstdio>
 
-struct TAuditLog {
+struct TAuditLog::TImpl {
     HANDLE File = INVALID_HANDLE_VALUE;
 };
 
-TAuditLog *OpenAuditLog(const std::string &Path)
+TAuditLog::~TAuditLog()
+{
+    if (Impl != nullptr)
+        CloseHandle(Impl->File);
+    delete Impl;
+}
+
+bool TAuditLog::Open(const std::string &Path, std::string &Error)
 {
     // FILE_APPEND_DATA alone: every write goes to the end as it stands at that moment.
     const HANDLE File = CreateFileA(Path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (File == INVALID_HANDLE_VALUE)
-        return nullptr;
-    return new TAuditLog{File};
+    if (File == INVALID_HANDLE_VALUE) {
+        Error = SystemError("CreateFile");
+        return false;
+    }
+    Impl = new TImpl{File};
+    return true;
 }
 
-bool AppendAuditLine(TAuditLog *Log, const std::string &Line)
+bool TAuditLog::Append(const std::string &Line)
 {
-    if (Log == nullptr)
+    if (Impl == nullptr)
         return false;
     OVERLAPPED Whole = {};
-    if (!LockFileEx(Log->File, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &Whole))
+    if (!LockFileEx(Impl->File, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &Whole))
         return false;
     DWORD Written = 0;
-    const bool Ok = WriteFile(Log->File, Line.data(), static_cast<DWORD>(Line.size()), &Written, nullptr) &&
+    const bool Ok = WriteFile(Impl->File, Line.data(), static_cast<DWORD>(Line.size()), &Written, nullptr) &&
                     Written == Line.size();
-    UnlockFileEx(Log->File, 0, MAXDWORD, MAXDWORD, &Whole);
+    UnlockFileEx(Impl->File, 0, MAXDWORD, MAXDWORD, &Whole);
     return Ok;
-}
-
-void CloseAuditLog(TAuditLog *Log)
-{
-    if (Log == nullptr)
-        return;
-    CloseHandle(Log->File);
-    delete Log;
 }
 
 std::string IsoTimeNow()
@@ -55,4 +59,11 @@ std::string IsoTimeNow()
     std::snprintf(Text, sizeof Text, "%04u-%02u-%02uT%02u:%02u:%02u%c%02ld:%02ld", Local.wYear, Local.wMonth,
                   Local.wDay, Local.wHour, Local.wMinute, Local.wSecond, Sign, Bias / 60, Bias % 60);
     return Text;
+}
+
+std::string HostName()
+{
+    char Name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD Size = sizeof Name;
+    return GetComputerNameA(Name, &Size) ? std::string(Name, Size) : std::string("-");
 }

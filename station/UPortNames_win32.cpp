@@ -1,0 +1,3 @@
+#include "UPortNames.h"
+
+const TComPorts ComPorts = {256};

@@ -1,0 +1,173 @@
+#include "URunRecord.h"
+
+#include "UAuditLog.h"
+#include "UPortList.h"
+#include "URunLines.h"
+
+#include <cstdio>
+
+namespace {
+
+// Texts are UTF-8 or bytes of a file name: quotes, backslashes and control
+// characters escaped, bytes above 0x7F passed as they are.
+std::string JsonText(const std::string &Text)
+{
+    std::string Out = "\"";
+    for (const char C : Text) {
+        const auto Byte = static_cast<unsigned char>(C);
+        if (C == '"' || C == '\\') {
+            Out += '\\';
+            Out += C;
+        } else if (Byte < 0x20 || Byte == 0x7F) {
+            char Escape[8];
+            std::snprintf(Escape, sizeof Escape, "\\u%04x", Byte);
+            Out += Escape;
+        } else {
+            Out += C;
+        }
+    }
+    return Out + "\"";
+}
+
+std::string JsonTextOrNull(const std::string &Text)
+{
+    return Text.empty() ? "null" : JsonText(Text);
+}
+
+// One field of the audit line: tabs and line breaks would split it.
+std::string AuditField(const std::string &Text)
+{
+    if (Text.empty())
+        return "-";
+    std::string Out = Text;
+    for (char &C : Out)
+        if (static_cast<unsigned char>(C) < 0x20 || C == 0x7F)
+            C = '?';
+    return Out;
+}
+
+
+} // namespace
+
+TPortResult PortResultOf(TRunResult Result)
+{
+    switch (Result) {
+    case TRunResult::None: return TPortResult::None;
+    case TRunResult::Ok: return TPortResult::Ok;
+    case TRunResult::Port: return TPortResult::Port;
+    case TRunResult::NoReply: return TPortResult::NoReply;
+    case TRunResult::Write: return TPortResult::Write;
+    case TRunResult::Verify: return TPortResult::Verify;
+    case TRunResult::Read: return TPortResult::Read;
+    case TRunResult::Interrupted: return TPortResult::Interrupted;
+    }
+    return TPortResult::None;
+}
+
+const char *PortResultName(TPortResult Result)
+{
+    switch (Result) {
+    case TPortResult::None: return "";
+    case TPortResult::Ok: return "ok";
+    case TPortResult::Port: return "port";
+    case TPortResult::NoReply: return "no-reply";
+    case TPortResult::Write: return "write";
+    case TPortResult::Verify: return "verify";
+    case TPortResult::Read: return "read";
+    case TPortResult::Interrupted: return "interrupted";
+    case TPortResult::File: return "file";
+    case TPortResult::Start: return "start";
+    case TPortResult::Crashed: return "crashed";
+    case TPortResult::Deadline: return "deadline";
+    }
+    return "";
+}
+
+const char *RunModeName(int32_t Mode)
+{
+    switch (Mode) {
+    case RunModeProgram: return "program";
+    case RunModeCompare:
+    case RunModeCompareDetails: return "compare";
+    case RunModeRead: return "read";
+    }
+    return "";
+}
+
+TPortRecord BeginRecord(const std::string &Port, int32_t Mode, const std::string &SetFile)
+{
+    TPortRecord Record;
+    Record.Port = Port;
+    Record.StablePort = StableDeviceName(Port);
+    Record.Mode = Mode;
+    Record.SetFile = SetFile;
+    Record.Time = IsoTimeNow();
+    return Record;
+}
+
+void SettleRecord(TPortRecord &Record, const TRunOutcome &Outcome)
+{
+    Record.Version = RunVersionText(Outcome);
+    Record.Result = PortResultOf(Outcome.Result);
+    Record.FailedAddress = Outcome.FailedAddress;
+    Record.Status = Outcome.Status;
+    if (!Outcome.PortError.empty())
+        Record.Error = Outcome.PortError;
+}
+
+std::string JsonRecord(const TPortRecord &R)
+{
+    return "{\"port\":" + JsonText(R.Port) + ",\"stable_port\":" + JsonTextOrNull(R.StablePort) +
+           ",\"mode\":" + JsonText(RunModeName(R.Mode)) + ",\"version\":" + JsonTextOrNull(R.Version) +
+           ",\"result\":" + JsonText(PortResultName(R.Result)) + ",\"failed_address\":" +
+           (R.FailedAddress < 0 ? std::string("null") : std::to_string(R.FailedAddress)) +
+           ",\"duration_ms\":" + std::to_string(R.DurationMs) + ",\"set_file\":" + JsonText(R.SetFile) +
+           ",\"set_sha256\":" + JsonTextOrNull(R.SetSha256) + ",\"image_sha256\":" + JsonTextOrNull(R.ImageSha256) +
+           ",\"started\":" + JsonText(R.Time) + ",\"error\":" + JsonTextOrNull(R.Error) + "}";
+}
+
+std::string AuditLine(const TPortRecord &R, const std::string &Host)
+{
+    const std::string Fields[] = {R.Time,      Host,        R.Port,
+                                  R.StablePort, R.Version,  R.SetFile,
+                                  R.SetSha256, RunModeName(R.Mode), PortResultName(R.Result),
+                                  std::to_string(R.DurationMs), R.Error};
+    std::string Line;
+    for (const std::string &Field : Fields)
+        Line += (Line.empty() ? "" : "\t") + AuditField(Field);
+    return Line + "\n";
+}
+
+std::string ResultText(const TPortRecord &R)
+{
+    switch (R.Result) {
+    case TPortResult::None: return "";
+    case TPortResult::Ok:
+        return R.Mode == RunModeProgram ? LineProgramDone : R.Mode == RunModeRead ? LineReadDone : LineCompareDone;
+    case TPortResult::Port: return LinePortFailed;
+    case TPortResult::NoReply: return LineNoReply;
+    case TPortResult::Write: return LineWriteFailed;
+    case TPortResult::Verify: return R.Mode == RunModeProgram ? LineProgramVerifyFailed : LineCompareFailed;
+    case TPortResult::Read: return LineReadFailed;
+    case TPortResult::Interrupted: return LineStopped;
+    case TPortResult::File: return "nie zapisano zestawu";
+    case TPortResult::Start: return "nie uruchomiony";
+    case TPortResult::Crashed: return "przebieg zakończony awaryjnie";
+    case TPortResult::Deadline: return "przekroczony czas przebiegu";
+    }
+    return "";
+}
+
+const char *PhaseText(TRunPhase Phase)
+{
+    switch (Phase) {
+    case TRunPhase::Opening: return LineOpenPort;
+    case TRunPhase::Connecting: return LineConnecting;
+    case TRunPhase::Writing: return LineProgramming;
+    case TRunPhase::Verifying: return LineVerifying;
+    case TRunPhase::Reading: return LineReading;
+    case TRunPhase::Resetting: return LineReset;
+    case TRunPhase::Ended: break;
+    }
+    return "";
+}

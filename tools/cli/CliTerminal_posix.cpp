@@ -1,8 +1,0 @@
-#include "CliTerminal.h"
-
-#include <unistd.h>
-
-bool StderrIsTerminal()
-{
-    return isatty(STDERR_FILENO) == 1;
-}
