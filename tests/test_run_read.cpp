@@ -47,18 +47,24 @@ struct TReadRow {
     std::vector<int32_t> Progress;
     std::vector<std::pair<std::string, int>> Requests;
     bool Whole; // ReadImage holds the device's memory
+    // The outcome: result, failed block, repeated tries (-1: not counted here).
+    TRunResult Result;
+    int32_t FailedAddress;
+    int32_t Repeats;
 };
 
 const TReadRow ReadRows[] = {
     // Every fifth reply is spoilt: the tries recover each one.
     {"BadChecksumsRecovered", {"--bad-checksum-every", "5"},
-     Join(Connected, {LineReading, LineReset, "", LineReadDone}), PassProgress(), {{ResetRequest, 5}}, true},
+     Join(Connected, {LineReading, LineReset, "", LineReadDone}), PassProgress(), {{ResetRequest, 5}}, true,
+     TRunResult::Ok, -1, -1},
     {"SilentDevice", {"--silent"}, {LineOpenPort, LinePortOpen, LineConnecting, "", LineNoReply, "", LineEnd}, {},
-     {{ReadBlock0, 0}}, false},
+     {{ReadBlock0, 0}}, false, TRunResult::NoReply, -1, 9},
     {"BlockFailsTenTimes", {"--wrong-echo"}, Join(Connected, {LineReading, "", LineReadFailed, "", LineEnd}), {0},
-     {{ReadBlock0, 10}, {ResetRequest, 0}}, false},
+     {{ReadBlock0, 10}, {ResetRequest, 0}}, false, TRunResult::Read, 0, 9},
+    // The device stops answering: no reply, not a block read wrongly.
     {"HangUpMidRead", {"--hang-up-after", "3"}, Join(Connected, {LineReading, "", LineReadFailed, "", LineEnd}),
-     Upto(64), {{ReadBlock0, 1}, {ResetRequest, 0}}, false},
+     Upto(64), {{ReadBlock0, 1}, {ResetRequest, 0}}, false, TRunResult::NoReply, 64, 9},
 };
 
 class ReadRunTest : public TRunRowTest<TReadRow> {};
@@ -100,6 +106,30 @@ TEST_P(ReadRunTest, LogProgressAndImage)
     const TLines Log = ReadLines(Folder.Path + "sim.log");
     for (const auto &[Request, Count] : Row.Requests)
         EXPECT_EQ(std::count(Log.begin(), Log.end(), Request), Count) << Request;
+
+    // The values beside the lines follow the read pass as they follow the others.
+    ASSERT_EQ(FrontEnd.Outcomes, 1);
+    const TRunOutcome &Outcome = FrontEnd.Outcome;
+    EXPECT_EQ(Outcome.Result, Row.Result);
+    EXPECT_EQ(Outcome.FailedAddress, Row.FailedAddress);
+    if (Row.Repeats >= 0) {
+        EXPECT_EQ(Outcome.Status.Repeats(), Row.Repeats);
+    }
+    // Every read try is a request the device saw, while it listened.
+    if (Row.Result != TRunResult::NoReply) {
+        EXPECT_EQ(Outcome.Status.Read.Tries, std::count_if(Log.begin(), Log.end(), [](const std::string &Line) {
+                                                 return Line.rfind("> 02 ", 0) == 0;
+                                             }));
+    }
+    EXPECT_EQ(Outcome.Status.Write.Tries, 0);
+    EXPECT_EQ(Outcome.Status.Phase, TRunPhase::Ended);
+    std::vector<int32_t> Reading;
+    for (const TRunStatus &S : FrontEnd.Statuses) {
+        EXPECT_NE(S.Phase, TRunPhase::Verifying);
+        if (S.Phase == TRunPhase::Reading && (Reading.empty() || Reading.back() != S.Bytes))
+            Reading.push_back(S.Bytes);
+    }
+    EXPECT_EQ(Reading, Row.Progress) << "the read pass's progress as values";
 }
 
 INSTANTIATE_TEST_SUITE_P(Read, ReadRunTest, ::testing::ValuesIn(ReadRows),
