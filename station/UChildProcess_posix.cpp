@@ -103,20 +103,24 @@ private:
     std::mutex Lock;
 };
 
-// A pipe whose ends are above the descriptors the child gets, closed on exec.
+// A pipe whose ends lie above the descriptors the child gets theirs at, so
+// that putting one there never overwrites another; closed on exec.
 bool HighPipe(int (&Ends)[2])
 {
     int Raw[2];
     if (pipe2(Raw, O_CLOEXEC) != 0)
         return false;
     for (int I = 0; I < 2; ++I) {
-        Ends[I] = fcntl(Raw[I], F_DUPFD_CLOEXEC, 10);
-        close(Raw[I]);
+        Ends[I] = Raw[I] > ChildUp ? Raw[I] : fcntl(Raw[I], F_DUPFD_CLOEXEC, ChildUp + 1);
+        if (Ends[I] != Raw[I])
+            close(Raw[I]);
     }
     if (Ends[0] >= 0 && Ends[1] >= 0)
         return true;
+    const int Saved = errno;
     CloseFd(Ends[0]);
     CloseFd(Ends[1]);
+    errno = Saved;
     return false;
 }
 

@@ -234,6 +234,9 @@ const TInterruptRow InterruptRows[] = {
      Then(Connecting, Then({Version, LineVerifying}, Stopped)), 143},
     {"Reset", "compare", {}, TTrigger::Line, LineReset, 0, SIGINT,
      Then(Connecting, Then({Version, LineVerifying, LineReset}, Stopped)), 130},
+    // A closed terminal stops the run as SIGTERM does.
+    {"HangUp", "compare", {}, TTrigger::Line, LineVerifying, 300, SIGHUP,
+     Then(Connecting, Then({Version, LineVerifying}, Stopped)), 129},
 };
 
 void PrintTo(const TInterruptRow &Row, std::ostream *Out)
@@ -311,11 +314,18 @@ INSTANTIATE_TEST_SUITE_P(Signals, InterruptTest, ::testing::ValuesIn(InterruptRo
                          [](const auto &Info) { return std::string(Info.param.Name); });
 
 // A second Ctrl-C does not wait for the next safe point, which a flood
-// answering the version request holds off for seconds.
+// answering the version request holds off for seconds; the port is given
+// back on the way out all the same.
 TEST(InterruptTest, SecondInterruptEndsAtOnce)
 {
     TInterruptFixture F({"--flood", "8000"});
     ASSERT_TRUE(F.Sim->Ready);
+    char Slave[256] = {};
+    ASSERT_GT(readlink(F.Link.c_str(), Slave, sizeof Slave - 1), 0);
+    termios Before = {};
+    const int Probe = open(Slave, O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_EQ(tcgetattr(Probe, &Before), 0);
+    close(Probe);
     const int Null = open("/dev/null", O_WRONLY);
     TLiveRun Run({"compare", F.SetPath, "--port", F.Link}, Null);
     close(Null);
@@ -329,6 +339,17 @@ TEST(InterruptTest, SecondInterruptEndsAtOnce)
     EXPECT_EQ(Run.Finish(), -SIGINT);
     EXPECT_LT(std::chrono::steady_clock::now() - Start, std::chrono::seconds(4));
     EXPECT_EQ(std::find(Run.Lines.begin(), Run.Lines.end(), LineStopped), Run.Lines.end());
+    const int Fd = open(Slave, O_RDWR | O_NOCTTY | O_NONBLOCK);
+    int Exclusive = -1;
+    termios After = {};
+    EXPECT_EQ(ioctl(Fd, TIOCGEXCL, &Exclusive), 0);
+    EXPECT_EQ(Exclusive, 0) << "the port is still held exclusively";
+    ASSERT_EQ(tcgetattr(Fd, &After), 0);
+    close(Fd);
+    EXPECT_EQ(After.c_lflag, Before.c_lflag);
+    EXPECT_EQ(After.c_iflag, Before.c_iflag);
+    EXPECT_EQ(After.c_oflag, Before.c_oflag);
+    EXPECT_EQ(After.c_cflag, Before.c_cflag);
 }
 
 // The CLI in a session of its own whose controlling terminal is a fresh
