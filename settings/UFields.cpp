@@ -2,7 +2,9 @@
 
 #include "Cp1250.h"
 
+#include <algorithm>
 #include <cstring>
+#include <unordered_map>
 
 namespace {
 
@@ -32,32 +34,43 @@ public:
     template <int N>
     void Text(std::string Name, const TShortString<N> &Field, int Edit, bool Direct = false)
     {
-        Fields.push_back({std::move(Name), TFieldKind::Text, OffsetOf(Field), N, Edit, 0, 0, 0, Direct});
+        Add(std::move(Name), TFieldKind::Text, OffsetOf(Field), Edit, 0, 0, 0).Capacity = N;
+        Fields.back().Direct = Direct;
     }
     void Flag(std::string Name, const uint8_t &Field, int CheckBox)
     {
-        Fields.push_back({std::move(Name), TFieldKind::Flag, OffsetOf(Field), 0, CheckBox, 0, 0, 0, false});
+        Add(std::move(Name), TFieldKind::Flag, OffsetOf(Field), CheckBox, 0, 0, 1);
     }
     void RadioGroup(std::string Name, const int32_t &Field, int FirstRadio, int Count, int FirstOrdinal)
     {
-        Fields.push_back(
-            {std::move(Name), TFieldKind::RadioGroup, OffsetOf(Field), 0, FirstRadio, 0, Count, FirstOrdinal, false});
+        TFieldDesc &F =
+            Add(std::move(Name), TFieldKind::RadioGroup, OffsetOf(Field), FirstRadio, 0, FirstOrdinal, FirstOrdinal + Count - 1);
+        F.RadioCount = Count;
+        F.FirstOrdinal = FirstOrdinal;
     }
     void RadioPair(std::string Name, const uint8_t &Field, int TrueRadio, int FalseRadio)
     {
-        Fields.push_back({std::move(Name), TFieldKind::RadioPair, OffsetOf(Field), 0, TrueRadio, FalseRadio, 0, 0, false});
+        Add(std::move(Name), TFieldKind::RadioPair, OffsetOf(Field), TrueRadio, FalseRadio, 0, 1);
     }
     void Reaction(std::string Name, const int32_t &Field, int SmsBox, int RingBox)
     {
-        Fields.push_back({std::move(Name), TFieldKind::Reaction, OffsetOf(Field), 0, SmsBox, RingBox, 0, 0, false});
+        Add(std::move(Name), TFieldKind::Reaction, OffsetOf(Field), SmsBox, RingBox, 0, ReactionSms | ReactionRing);
     }
-    void Number(std::string Name, const int32_t &Field, int Spin)
+    void Number(std::string Name, const int32_t &Field, int Spin, int32_t Min, int32_t Max)
     {
-        Fields.push_back({std::move(Name), TFieldKind::Number, OffsetOf(Field), 0, Spin, 0, 0, 0, false});
+        Add(std::move(Name), TFieldKind::Number, OffsetOf(Field), Spin, 0, Min, Max);
     }
-    void List(std::string Name, const int32_t &Field, int Combo)
+    void List(std::string Name, const int32_t &Field, int Combo, int Items)
     {
-        Fields.push_back({std::move(Name), TFieldKind::List, OffsetOf(Field), 0, Combo, 0, 0, 0, true});
+        Add(std::move(Name), TFieldKind::List, OffsetOf(Field), Combo, 0, 0, Items - 1).Direct = true;
+    }
+
+private:
+    TFieldDesc &Add(std::string Name, TFieldKind Kind, uint32_t Offset, int Control, int Control2, int32_t Min,
+                    int32_t Max)
+    {
+        Fields.push_back({std::move(Name), Kind, Offset, 0, Control, Control2, 0, 0, false, Min, Max});
+        return Fields.back();
     }
 };
 
@@ -84,7 +97,7 @@ std::vector<TFieldDesc> BuildFields()
         B.Text(P + "Description", In.Description, 7 * i + 5);
         B.RadioGroup(P + "Activity", In.Activity, R + 1, 3, 0);
         B.RadioPair(P + "DelayUnit10s", In.DelayUnit10s, R + 5, R + 4);
-        B.Number(P + "DelayTime", In.DelayTime, i);
+        B.Number(P + "DelayTime", In.DelayTime, i, 1, 255);
         B.Flag(P + "ShortOut1On", In.ShortOut1On, C + 1);
         B.Flag(P + "ShortOut2On", In.ShortOut2On, C + 2);
         B.Flag(P + "ShortOut1Off", In.ShortOut1Off, C + 3);
@@ -117,7 +130,7 @@ std::vector<TFieldDesc> BuildFields()
             B.Text(AP + "SmsCode", Ac.SmsCode, 9 * o + 4 * a + 56);
             B.Flag(AP + "AllowByRing", Ac.AllowByRing, 6 * o + 3 * a + 57);
             B.Flag(AP + "AutoRevert", Ac.AutoRevert, 6 * o + 3 * a + 58);
-            B.Number(AP + "AutoRevertTime", Ac.AutoRevertTime, 2 * o + a + 6);
+            B.Number(AP + "AutoRevertTime", Ac.AutoRevertTime, 2 * o + a + 6, 1, 255);
             for (int u = 1; u <= UserCount; ++u) {
                 const std::string NP = AP + Idx("Notify", u) + ".";
                 B.Reaction(NP + "Reaction", Ac.Notify[u].Reaction, 12 * o + 6 * a + 2 * u + 189,
@@ -153,7 +166,7 @@ std::vector<TFieldDesc> BuildFields()
 
     // TEST
     B.Flag("TestEnabled", S.TestEnabled, 86);
-    B.Number("TestPeriod", S.TestPeriod, 13);
+    B.Number("TestPeriod", S.TestPeriod, 13, 1, 42);
     B.Flag("TestTimerResetBySms", S.TestTimerResetBySms, 87);
     B.Flag("TestForcedByRing", S.TestForcedByRing, 88);
     for (int u = 1; u <= UserCount; ++u) {
@@ -163,27 +176,27 @@ std::vector<TFieldDesc> BuildFields()
     }
 
     // RING
-    B.Number("RingOutDuration", S.RingOutDuration, 14);
+    B.Number("RingOutDuration", S.RingOutDuration, 14, 1, 255);
     B.RadioPair("RingOutHangUpOnAnswer", S.RingOutHangUpOnAnswer, 539, 540);
-    B.Number("RingOutRetryDelay", S.RingOutRetryDelay, 34);
-    B.Number("RingOutAttempts", S.RingOutAttempts, 35);
+    B.Number("RingOutRetryDelay", S.RingOutRetryDelay, 34, 1, 255);
+    B.Number("RingOutAttempts", S.RingOutAttempts, 35, 1, 255);
     B.RadioGroup("RingInMode", S.RingInMode, 541, 3, 1);
     B.Text("RingInSmsCode", S.RingInSmsCode, 97);
-    B.Number("RingInRejectTime", S.RingInRejectTime, 15);
+    B.Number("RingInRejectTime", S.RingInRejectTime, 15, 1, 255);
 
     // SMS
     B.Flag("SmsLimitEnabled", S.SmsLimitEnabled, 89);
-    B.Number("SmsLimitCount", S.SmsLimitCount, 16);
-    B.Number("SmsLimitPeriod", S.SmsLimitPeriod, 17);
+    B.Number("SmsLimitCount", S.SmsLimitCount, 16, 1, 255);
+    B.Number("SmsLimitPeriod", S.SmsLimitPeriod, 17, 1, 42);
     B.Flag("SmsLimitResetByRing", S.SmsLimitResetByRing, 90);
-    B.Number("SmsAckTimeout", S.SmsAckTimeout, 18);
-    B.Number("SmsAttempts", S.SmsAttempts, 19);
+    B.Number("SmsAckTimeout", S.SmsAckTimeout, 18, 1, 255);
+    B.Number("SmsAttempts", S.SmsAttempts, 19, 1, 255);
 
     // GPS
     for (int u = 1; u <= UserCount; ++u) {
         const TGpsUserEntry &G = S.GpsUsers[u];
         const std::string P = Idx("GpsUsers", u) + ".";
-        B.Number(P + "AutoSendPeriod", G.AutoSendPeriod, u + 20);
+        B.Number(P + "AutoSendPeriod", G.AutoSendPeriod, u + 20, 1, 255);
         B.Flag(P + "PositionByRing", G.PositionByRing, 6 * u + 87);
         B.Flag(P + "PositionBySms", G.PositionBySms, 6 * u + 88);
         B.Text(P + "PositionSmsCode", G.PositionSmsCode, 3 * u + 96);
@@ -197,27 +210,27 @@ std::vector<TFieldDesc> BuildFields()
     B.Flag("GpsReplyToAnyRing", S.GpsReplyToAnyRing, 91);
     B.Flag("GpsReplyToAnySms", S.GpsReplyToAnySms, 92);
     B.Text("GpsReplySmsCode", S.GpsReplySmsCode, 98);
-    B.Number("GpsFixLossTime", S.GpsFixLossTime, 20);
+    B.Number("GpsFixLossTime", S.GpsFixLossTime, 20, 1, 255);
 
     // SPEC
     B.Flag("Out1FollowsGsmReady", S.Out1FollowsGsmReady, 111);
-    B.Number("GsmLossDelay", S.GsmLossDelay, 24);
+    B.Number("GsmLossDelay", S.GsmLossDelay, 24, 1, 255);
     B.RadioGroup("SmsValidityUnit", S.SmsValidityUnit, 544, 3, 1);
-    B.Number("SmsValidityHours", S.SmsValidityHours, 25);
-    B.Number("SmsValidityDays", S.SmsValidityDays, 26);
-    B.Number("SmsValidityWeeks", S.SmsValidityWeeks, 27);
-    B.Number("NationalNumberType", S.NationalNumberType, 31);
-    B.Number("InternationalNumberType", S.InternationalNumberType, 29);
-    B.Number("SpecialNumberType", S.SpecialNumberType, 30);
-    B.Number("SmsPduType", S.SmsPduType, 28);
-    B.Number("SmsPid", S.SmsPid, 32);
-    B.Number("SmsDcs", S.SmsDcs, 33);
+    B.Number("SmsValidityHours", S.SmsValidityHours, 25, 1, 255);
+    B.Number("SmsValidityDays", S.SmsValidityDays, 26, 1, 255);
+    B.Number("SmsValidityWeeks", S.SmsValidityWeeks, 27, 1, 255);
+    B.Number("NationalNumberType", S.NationalNumberType, 31, 0, 255);
+    B.Number("InternationalNumberType", S.InternationalNumberType, 29, 0, 255);
+    B.Number("SpecialNumberType", S.SpecialNumberType, 30, 0, 255);
+    B.Number("SmsPduType", S.SmsPduType, 28, 0, 255);
+    B.Number("SmsPid", S.SmsPid, 32, 0, 255);
+    B.Number("SmsDcs", S.SmsDcs, 33, 0, 255);
     B.Flag("PhoneRestartBySms", S.PhoneRestartBySms, 112);
     B.Text("PhoneRestartSmsCode", S.PhoneRestartSmsCode, 109);
 
     // PROG
-    B.List("DeviceVersion", S.DeviceVersion, 1);
-    B.List("PhoneModel", S.PhoneModel, 2);
+    B.List("DeviceVersion", S.DeviceVersion, 1, 2); // "BRAK", "Trackwarden V1.1.1"
+    B.List("PhoneModel", S.PhoneModel, 2, 3);       // "BRAK", "Nokia 5110", "Nokia 3410"
     B.Text("DevicePin", S.DevicePin, 108, true);
 
     return std::move(B.Fields);
@@ -239,6 +252,39 @@ const std::vector<TFieldDesc> &SettingsFields()
 {
     static const std::vector<TFieldDesc> Fields = BuildFields();
     return Fields;
+}
+
+const std::vector<const TFieldDesc *> &FieldsInRecordOrder()
+{
+    static const std::vector<const TFieldDesc *> Fields = [] {
+        std::vector<const TFieldDesc *> Out;
+        for (const TFieldDesc &F : SettingsFields())
+            Out.push_back(&F);
+        std::stable_sort(Out.begin(), Out.end(),
+                         [](const TFieldDesc *A, const TFieldDesc *B) { return A->Offset < B->Offset; });
+        return Out;
+    }();
+    return Fields;
+}
+
+const TFieldDesc *FieldByName(std::string_view Name)
+{
+    static const std::unordered_map<std::string_view, const TFieldDesc *> ByName = [] {
+        std::unordered_map<std::string_view, const TFieldDesc *> Out;
+        for (const TFieldDesc &F : SettingsFields())
+            Out.emplace(F.Name, &F);
+        return Out;
+    }();
+    const auto It = ByName.find(Name);
+    return It == ByName.end() ? nullptr : It->second;
+}
+
+const TFieldDesc *FieldOfControl(TFieldKind Kind, int Control)
+{
+    for (const TFieldDesc &F : SettingsFields())
+        if (F.Kind == Kind && F.Control == Control)
+            return &F;
+    return nullptr;
 }
 
 const char *ControlKindWord(TFieldKind Kind)
@@ -334,4 +380,11 @@ std::string FieldValueText(const TSettings &S, const TFieldDesc &F)
     case TFieldKind::RadioPair: return std::to_string(FieldByte(S, F));
     default: return std::to_string(FieldInt(S, F));
     }
+}
+
+std::string CountedNoun(size_t N, const char *One, const char *Few, const char *Many)
+{
+    const size_t Tens = N % 100, Units = N % 10;
+    const char *Word = N == 1 ? One : (Units >= 2 && Units <= 4 && (Tens < 12 || Tens > 14)) ? Few : Many;
+    return std::to_string(N) + " " + Word;
 }

@@ -31,10 +31,23 @@ struct TFieldDesc {
     int RadioCount;    // RadioGroup only
     int FirstOrdinal;  // RadioGroup only: ordinal of RadioButton(Control)
     bool Direct;       // reached as a field of the window, not by a composed name
+    // What the control allows, for every kind but Text: the spin edit's range,
+    // 0..items-1 of a list, a radio group's ordinals, 0..1 of a flag or radio
+    // pair, 0..3 of a reaction bit set. The form's spin edits, the image
+    // check and the units table all read it here.
+    int32_t Min;
+    int32_t Max;
 };
 
 // Every field in the order in which the window is filled (SettingsToForm).
 const std::vector<TFieldDesc> &SettingsFields();
+// The same fields in record order, as dump and diff list them.
+const std::vector<const TFieldDesc *> &FieldsInRecordOrder();
+// The field of that name ("Inputs[3].Users[2].Functions[1].SmsText"), or nullptr.
+const TFieldDesc *FieldByName(std::string_view Name);
+// The field bound to the control of that kind and number (Control, not
+// Control2), or nullptr: FieldOfControl(TFieldKind::Number, 13) is TestPeriod.
+const TFieldDesc *FieldOfControl(TFieldKind Kind, int Control);
 
 // Kind word of the control(s) of a field: "Edit", "CheckBox", "RadioButton", "SpinEdit", "ComboBox".
 const char *ControlKindWord(TFieldKind Kind);
@@ -57,3 +70,6 @@ bool SameFieldValue(const TSettings &A, const TSettings &B, const TFieldDesc &F)
 // The value as one line of text: integers in decimal, texts quoted in UTF-8
 // with \" and \\ escaped, control characters as \xHH.
 std::string FieldValueText(const TSettings &S, const TFieldDesc &F);
+
+// "1 kod", "3 kody", "5 kodów", "22 kody": a count with the Polish noun form it takes.
+std::string CountedNoun(size_t N, const char *One, const char *Few, const char *Many);

@@ -158,6 +158,58 @@ TEST(Fields, SpotBindings)
     }
 }
 
+struct TRangeRow {
+    const char *Name;
+    int32_t Min, Max;
+};
+
+// What each kind of control allows: the form's spin edits (tested against
+// the window in test_ui_form.cpp), lists, radio ordinals, flags, reactions.
+const TRangeRow RangeRows[] = {
+    {"Inputs[1].DelayTime", 1, 255}, {"Outputs[2].Actions[2].AutoRevertTime", 1, 255},
+    {"TestPeriod", 1, 42}, {"SmsLimitPeriod", 1, 42}, {"GpsUsers[3].AutoSendPeriod", 1, 255},
+    {"SmsPduType", 0, 255}, {"NationalNumberType", 0, 255}, {"SmsDcs", 0, 255},
+    {"Inputs[4].Activity", 0, 2}, {"Inputs[1].Users[1].Functions[1].GpsAction", 0, 3},
+    {"PowerUpArmState", 1, 3}, {"RingInMode", 1, 3}, {"SmsValidityUnit", 1, 3},
+    {"Inputs[1].DelayUnit10s", 0, 1}, {"RingOutHangUpOnAnswer", 0, 1}, {"ArmByRing", 0, 1},
+    {"Inputs[2].Users[1].Functions[2].Reaction", 0, 3}, {"TestNotify[3].Reaction", 0, 3},
+    {"DeviceVersion", 0, 1}, {"PhoneModel", 0, 2},
+};
+
+TEST(Fields, ControlRanges)
+{
+    for (const TRangeRow &Row : RangeRows) {
+        const TFieldDesc &F = FieldNamed(Row.Name);
+        EXPECT_EQ(F.Min, Row.Min) << Row.Name;
+        EXPECT_EQ(F.Max, Row.Max) << Row.Name;
+    }
+}
+
+TEST(Fields, LookupsByNameControlAndOffset)
+{
+    for (const TFieldDesc &F : SettingsFields()) {
+        EXPECT_EQ(FieldByName(F.Name), &F);
+        EXPECT_EQ(FieldOfControl(F.Kind, F.Control), &F) << F.Name;
+    }
+    EXPECT_EQ(FieldByName("Users[0].Phone"), nullptr);
+    EXPECT_EQ(FieldByName("simpin"), nullptr);
+    EXPECT_EQ(FieldOfControl(TFieldKind::Number, 36), nullptr);
+    const std::vector<const TFieldDesc *> &Ordered = FieldsInRecordOrder();
+    ASSERT_EQ(Ordered.size(), SettingsFields().size());
+    for (size_t K = 1; K < Ordered.size(); ++K)
+        EXPECT_LT(Ordered[K - 1]->Offset, Ordered[K]->Offset) << Ordered[K]->Name;
+}
+
+TEST(Fields, CountedNounTakesThePolishForm)
+{
+    const std::pair<size_t, const char *> Rows[] = {{0, "0 kodów"},  {1, "1 kod"},     {2, "2 kody"},
+                                                    {4, "4 kody"},   {5, "5 kodów"},   {12, "12 kodów"},
+                                                    {14, "14 kodów"}, {22, "22 kody"}, {25, "25 kodów"},
+                                                    {104, "104 kody"}, {112, "112 kodów"}};
+    for (const auto &[N, Text] : Rows)
+        EXPECT_EQ(CountedNoun(N, "kod", "kody", "kodów"), Text);
+}
+
 TEST(Fields, WindowFillOrder)
 {
     std::vector<std::string> Expected = {"SimPin", "SmsCentreNumber"};
