@@ -3,6 +3,7 @@
 #include "Cp1250.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <unordered_map>
 
@@ -354,31 +355,144 @@ bool SameFieldValue(const TSettings &A, const TSettings &B, const TFieldDesc &F)
     }
 }
 
+namespace {
+
+// Utf8 in double quotes on one line: \" and \\ escaped, control characters
+// as \xHH (a newline from a foreign file would split the one line a dump
+// gives each field); with EscapeC1 also U+0080..U+009F as \u00HH, which a
+// terminal may take for commands.
+std::string Quoted(std::string_view Utf8, bool EscapeC1)
+{
+    static const char Hex[] = "0123456789ABCDEF";
+    std::string Out = "\"";
+    for (size_t I = 0; I < Utf8.size(); ++I) {
+        const auto U = static_cast<unsigned char>(Utf8[I]);
+        if (U < 0x20 || U == 0x7F) {
+            Out += "\\x";
+            Out += Hex[U >> 4];
+            Out += Hex[U & 0xF];
+            continue;
+        }
+        const auto Next = I + 1 < Utf8.size() ? static_cast<unsigned char>(Utf8[I + 1]) : 0;
+        if (EscapeC1 && U == 0xC2 && Next >= 0x80 && Next <= 0x9F) {
+            Out += "\\u00";
+            Out += Hex[Next >> 4];
+            Out += Hex[Next & 0xF];
+            ++I;
+            continue;
+        }
+        if (U == '"' || U == '\\')
+            Out += '\\';
+        Out += Utf8[I];
+    }
+    return Out + "\"";
+}
+
+} // namespace
+
 std::string FieldValueText(const TSettings &S, const TFieldDesc &F)
 {
     switch (F.Kind) {
-    case TFieldKind::Text: {
-        std::string Out = "\"";
-        // Control characters are written as \xHH: a newline from a foreign file
-        // would otherwise split the one line a dump gives each field.
-        static const char Hex[] = "0123456789ABCDEF";
-        for (char C : Cp1250ToUtf8(FieldText(S, F))) {
-            const auto U = static_cast<unsigned char>(C);
-            if (U < 0x20 || U == 0x7F) {
-                Out += "\\x";
-                Out += Hex[U >> 4];
-                Out += Hex[U & 0xF];
-                continue;
-            }
-            if (C == '"' || C == '\\')
-                Out += '\\';
-            Out += C;
-        }
-        return Out + "\"";
-    }
+    case TFieldKind::Text: return Quoted(Cp1250ToUtf8(FieldText(S, F)), false);
     case TFieldKind::Flag:
     case TFieldKind::RadioPair: return std::to_string(FieldByte(S, F));
     default: return std::to_string(FieldInt(S, F));
+    }
+}
+
+std::string QuotedUtf8(std::string_view Utf8)
+{
+    return Quoted(Utf8, true);
+}
+
+namespace {
+
+std::string_view Trimmed(std::string_view Text)
+{
+    while (!Text.empty() && (Text.front() == ' ' || Text.front() == '\t'))
+        Text.remove_prefix(1);
+    while (!Text.empty() && (Text.back() == ' ' || Text.back() == '\t'))
+        Text.remove_suffix(1);
+    return Text;
+}
+
+// A decimal integer with an optional sign; false for anything else. Values
+// beyond 32 bits saturate, so that they read as out of range.
+bool ParseInteger(std::string_view Text, int64_t &Value)
+{
+    Text = Trimmed(Text);
+    const bool Negative = !Text.empty() && Text.front() == '-';
+    if (!Text.empty() && (Text.front() == '-' || Text.front() == '+'))
+        Text.remove_prefix(1);
+    if (Text.empty())
+        return false;
+    int64_t V = 0;
+    for (char C : Text) {
+        if (C < '0' || C > '9')
+            return false;
+        V = std::min<int64_t>(V * 10 + (C - '0'), int64_t(1) << 32);
+    }
+    Value = Negative ? -V : V;
+    return true;
+}
+
+int TextLimit(const TFieldDesc &F, int MaxChars)
+{
+    return MaxChars > 0 && MaxChars < F.Capacity ? MaxChars : F.Capacity;
+}
+
+} // namespace
+
+TValueError FieldValueFromText(const TFieldDesc &F, std::string_view Utf8, TFieldValue &Value, int MaxChars)
+{
+    if (F.Kind == TFieldKind::Text) {
+        if (!Utf8ToCp1250Exact(Utf8, Value.Chars))
+            return TValueError::NotCp1250;
+        return Value.Chars.size() > static_cast<size_t>(TextLimit(F, MaxChars)) ? TValueError::TooLong
+                                                                                : TValueError::None;
+    }
+    int64_t V = 0;
+    if (!ParseInteger(Utf8, V))
+        return TValueError::NotANumber;
+    if (V < F.Min || V > F.Max)
+        return TValueError::OutOfRange;
+    Value.Number = static_cast<int32_t>(V);
+    return TValueError::None;
+}
+
+std::string ValueErrorText(const TFieldDesc &F, std::string_view Utf8, TValueError Error, int MaxChars)
+{
+    const std::string Range = std::to_string(F.Min) + ".." + std::to_string(F.Max);
+    switch (Error) {
+    case TValueError::None: return {};
+    case TValueError::NotANumber: return QuotedUtf8(Utf8) + " nie jest liczbą całkowitą " + Range;
+    case TValueError::OutOfRange: return std::string(Trimmed(Utf8)) + " poza zakresem " + Range;
+    case TValueError::TooLong:
+        return "tekst ma " + CountedNoun(Utf8Length(Utf8), "znak", "znaki", "znaków") + ", a mieści się najwyżej " +
+               std::to_string(TextLimit(F, MaxChars));
+    case TValueError::NotCp1250: {
+        std::string Chars;
+        TCp1250Miss Miss;
+        Utf8ToCp1250Exact(Utf8, Chars, &Miss);
+        char Code[16];
+        if (Miss.Malformed) {
+            std::snprintf(Code, sizeof Code, "0x%02X", static_cast<unsigned>(static_cast<uint8_t>(Utf8[Miss.At])));
+            return std::string("niepoprawny zapis UTF-8 (bajt ") + Code + ")";
+        }
+        std::snprintf(Code, sizeof Code, "U+%04X", static_cast<unsigned>(Miss.Char));
+        return "znaku " + QuotedUtf8(Utf8.substr(Miss.At, Miss.Length)) + " (" + Code + ") nie ma w kodzie Windows-1250";
+    }
+    }
+    return {};
+}
+
+void SetFieldValue(TSettings &S, const TFieldDesc &F, const TFieldValue &Value)
+{
+    switch (F.Kind) {
+    case TFieldKind::Text: SetFieldText(S, F, Value.Chars); break;
+    case TFieldKind::Flag:
+    case TFieldKind::RadioPair: SetFieldByte(S, F, static_cast<uint8_t>(Value.Number)); break;
+    default: SetFieldInt(S, F, Value.Number); break;
     }
 }
 
