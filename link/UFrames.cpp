@@ -53,6 +53,11 @@ int32_t WaitReply(uint8_t *FrameBuffer, int32_t TimeOutMs)
     return Sum == 0 ? Count - 1 : 0;
 }
 
+bool ReplyArrived()
+{
+    return ReceivedCount.load() > 0;
+}
+
 void ReceiveByte(uint8_t Byte)
 {
     if (!Receiving.load())

@@ -52,6 +52,9 @@ bool SendFrame(uint8_t *FrameBuffer, int32_t N);
 // reply with a valid checksum, else 0.
 int32_t WaitReply(uint8_t *FrameBuffer, int32_t TimeOutMs);
 
+// After WaitReply: whether any byte came back to the last request, valid or not.
+bool ReplyArrived();
+
 // The serial port's OnByte.
 void ReceiveByte(uint8_t Byte);
 

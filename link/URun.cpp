@@ -65,7 +65,36 @@ public:
 
 private:
     void PostLine(const std::string &Line) { Host.ShowLine(Line); }
-    void PostProgress() { Host.ShowProgress(ProgressBytes.load()); }
+    void PostProgress()
+    {
+        Host.ShowProgress(ProgressBytes.load());
+        PostStatus();
+    }
+    void PostStatus()
+    {
+        Outcome.Status.Bytes = ProgressBytes.load();
+        Host.ShowStatus(Outcome.Status);
+    }
+    void EnterPhase(TRunPhase Phase)
+    {
+        Outcome.Status.Phase = Phase;
+        PostStatus();
+    }
+    // A try of Pass has been answered or not; a repeat counts beyond the first try.
+    void CountTry(TPassTries &Pass, int32_t Try, bool Accepted)
+    {
+        ++Pass.Tries;
+        Pass.Repeats += Try > 0;
+        if (!Accepted)
+            PostStatus();
+    }
+    // The failing block: NoReply when none of its tries got a byte back.
+    bool Fail(TRunResult Result, bool Answered)
+    {
+        Outcome.Result = Answered ? Result : TRunResult::NoReply;
+        Outcome.FailedAddress = ProgressBytes.load();
+        return false;
+    }
     bool Converse(TSerialComm &Comm);
     bool AskVersion();
     bool WritePass();
@@ -82,6 +111,7 @@ private:
     int32_t Mode;
     bool Stopped = false;
     uint8_t FrameBuffer[FrameBufferSize] = {};
+    TRunOutcome Outcome;
 };
 
 bool TMainTask::StopNow()
@@ -100,6 +130,7 @@ bool TMainTask::Send(int32_t N)
 
 void TMainTask::Execute()
 {
+    const auto Start = std::chrono::steady_clock::now();
     ResetFrameState();
     TSerialComm Comm;
     Comm.Port = Port;
@@ -110,18 +141,28 @@ void TMainTask::Execute()
 
     PostLine(LineOpenPort);
     if (!Comm.Open()) {
+        Outcome.Result = TRunResult::Port;
+        Outcome.PortError = Comm.Error;
         PostLine("");
         PostLine(LinePortFailed);
-        Host.RunFinished();
     } else if (!StopNow() && Converse(Comm)) {
         Comm.Close();
-        Host.RunFinished();
+        Outcome.Result = TRunResult::Ok;
     } else {
         Comm.Close();
+        if (Stopped) {
+            Outcome.Result = TRunResult::Interrupted;
+            Outcome.FailedAddress = -1;
+        }
         PostLine("");
         PostLine(Stopped ? LineStopped : LineEnd);
-        Host.RunFinished();
     }
+    Outcome.Status.Phase = TRunPhase::Ended;
+    Outcome.Status.Bytes = ProgressBytes.load();
+    Outcome.DurationMs =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - Start).count();
+    Host.ShowOutcome(Outcome);
+    Host.RunFinished();
 
     FramePort = nullptr;
     Receiving = false;
@@ -133,6 +174,7 @@ bool TMainTask::Converse(TSerialComm &Comm)
 {
     PostLine(LinePortOpen);
     PostLine(LineConnecting);
+    EnterPhase(TRunPhase::Connecting);
     for (int32_t I = 0; I < WakeUpSends; ++I) {
         if (StopNow())
             return false;
@@ -147,6 +189,7 @@ bool TMainTask::Converse(TSerialComm &Comm)
         return false;
 
     PostLine(LineReset);
+    EnterPhase(TRunPhase::Resetting);
     for (int32_t I = 0; I < ResetSends; ++I) {
         FrameBuffer[0] = CommandReset;
         if (!Send(1))
@@ -164,12 +207,17 @@ bool TMainTask::AskVersion()
         FrameBuffer[0] = CommandVersion;
         if (!Send(1))
             return false;
-        if (VersionReplyAccepted(WaitReply(FrameBuffer, VersionTimeOutMs))) {
+        const bool Accepted = VersionReplyAccepted(WaitReply(FrameBuffer, VersionTimeOutMs));
+        CountTry(Outcome.Status.Version, Try, Accepted);
+        if (Accepted) {
+            Outcome.HasVersion = true;
+            std::memcpy(Outcome.Version, FrameBuffer, sizeof Outcome.Version);
             PostLine(std::string(LineVersion) + "\"" + std::to_string(FrameBuffer[0]) + "." +
                      std::to_string(FrameBuffer[1]) + "." + std::to_string(FrameBuffer[2]) + "\".");
             return true;
         }
     }
+    Outcome.Result = TRunResult::NoReply;
     PostLine("");
     PostLine(LineNoReply);
     return false;
@@ -192,10 +240,11 @@ bool TMainTask::WritePass()
 {
     PostLine(LineProgramming);
     ProgressBytes = 0;
+    Outcome.Status.Phase = TRunPhase::Writing;
     while (ProgressBytes.load() < static_cast<int32_t>(DeviceImageSize)) {
         PostProgress();
         const int32_t Address = ProgressBytes.load();
-        bool Done = false;
+        bool Done = false, Answered = false;
         int32_t N = 0;
         for (int32_t Try = 0; Try < WriteTries && !Done; ++Try) {
             N = PutAddress(CommandWrite);
@@ -204,8 +253,11 @@ bool TMainTask::WritePass()
             if (!Send(4 + N))
                 return false;
             Done = WriteReplyAccepted(FrameBuffer, WaitReply(FrameBuffer, BlockTimeOutMs), Address);
+            Answered = Answered || ReplyArrived();
+            CountTry(Outcome.Status.Write, Try, Done);
         }
         if (!Done) {
+            Fail(TRunResult::Write, Answered);
             PostLine("");
             PostLine(LineWriteFailed);
             return false;
@@ -220,17 +272,19 @@ bool TMainTask::ReadPass()
 {
     PostLine(Mode == RunModeRead ? LineReading : LineVerifying);
     ProgressBytes = 0;
+    Outcome.Status.Phase = Mode == RunModeRead ? TRunPhase::Reading : TRunPhase::Verifying;
     bool Differs = false;
     while (ProgressBytes.load() < static_cast<int32_t>(DeviceImageSize)) {
         PostProgress();
         const int32_t Address = ProgressBytes.load();
-        bool Done = false, Kept = false;
+        bool Done = false, Kept = false, Answered = false;
         int32_t N = 0;
         for (int32_t Try = 0; Try < ReadTries && !Done; ++Try) {
             N = PutAddress(CommandRead);
             if (!Send(4))
                 return false;
             const int32_t Count = WaitReply(FrameBuffer, BlockTimeOutMs);
+            Answered = Answered || ReplyArrived();
             if (Mode == RunModeProgram || Mode == RunModeCompare) {
                 Done = ReadReplyAccepted(FrameBuffer, Count, Address, N);
             } else if (ReadReplyValid(FrameBuffer, Count, Address, N)) {
@@ -238,11 +292,16 @@ bool TMainTask::ReadPass()
                 Kept = true;
                 Done = Mode == RunModeRead || ReadReplyAccepted(FrameBuffer, Count, Address, N);
             }
+            CountTry(Outcome.Status.Read, Try, Done);
         }
         // A block read whole but different is the detailed comparison's finding, not its end.
-        if (!Done && Kept && Mode == RunModeCompareDetails)
+        if (!Done && Kept && Mode == RunModeCompareDetails) {
             Differs = Done = true;
+            if (Outcome.FailedAddress < 0)
+                Outcome.FailedAddress = Address;
+        }
         if (!Done) {
+            Fail(Mode == RunModeRead ? TRunResult::Read : TRunResult::Verify, Answered);
             PostLine("");
             PostLine(Mode == RunModeProgram ? LineProgramVerifyFailed
                      : Mode == RunModeRead  ? LineReadFailed
@@ -253,6 +312,7 @@ bool TMainTask::ReadPass()
     }
     PostProgress();
     if (Differs) {
+        Outcome.Result = TRunResult::Verify;
         PostLine("");
         PostLine(LineCompareFailed);
         return false;
@@ -282,6 +342,29 @@ bool PrepareImage(TRunFrontEnd &FrontEnd)
 }
 
 } // namespace
+
+const char *RunResultName(TRunResult Result)
+{
+    switch (Result) {
+    case TRunResult::None: return "";
+    case TRunResult::Ok: return "ok";
+    case TRunResult::Port: return "port";
+    case TRunResult::NoReply: return "no-reply";
+    case TRunResult::Write: return "write";
+    case TRunResult::Verify: return "verify";
+    case TRunResult::Read: return "read";
+    case TRunResult::Interrupted: return "interrupted";
+    }
+    return "";
+}
+
+std::string RunVersionText(const TRunOutcome &Outcome)
+{
+    if (!Outcome.HasVersion)
+        return {};
+    return std::to_string(Outcome.Version[0]) + "." + std::to_string(Outcome.Version[1]) + "." +
+           std::to_string(Outcome.Version[2]);
+}
 
 bool VersionReplyAccepted(int32_t Count)
 {

@@ -9,6 +9,56 @@
 #include <cstdint>
 #include <string>
 
+// What a run is doing and what it came to, as values beside its lines.
+enum class TRunPhase : uint8_t {
+    Opening,    // the port
+    Connecting, // wake-up and version
+    Writing,    // the write pass
+    Verifying,  // the read pass of a programming run or a comparison
+    Reading,    // the read pass of a read run
+    Resetting,
+    Ended,
+};
+
+enum class TRunResult : uint8_t {
+    None,        // still running
+    Ok,
+    Port,        // the port could not be opened
+    NoReply,     // no version reply; or, with a failed address, no reply at all to a block
+    Write,       // a block was answered but never accepted in the write pass
+    Verify,      // a block read back other bytes (or answered wrongly) in a programming run or comparison
+    Read,        // a block was answered but never accepted in a read run
+    Interrupted, // stopped on request
+};
+
+// The frames of one pass: Tries sent, Repeats of them beyond the first of each exchange.
+struct TPassTries {
+    int32_t Tries = 0;
+    int32_t Repeats = 0;
+};
+
+struct TRunStatus {
+    TRunPhase Phase = TRunPhase::Opening;
+    int32_t Bytes = 0; // progress of the pass under way, 0..8192
+    TPassTries Version, Write, Read;
+    int32_t Repeats() const { return Version.Repeats + Write.Repeats + Read.Repeats; }
+};
+
+struct TRunOutcome {
+    TRunResult Result = TRunResult::None;
+    int32_t FailedAddress = -1; // the block that failed, where one did
+    bool HasVersion = false;
+    uint8_t Version[3] = {};
+    TRunStatus Status;          // as it stood at the end
+    int64_t DurationMs = 0;     // from the opening of the port to the end
+    std::string PortError;      // Port: the system call that failed and why
+};
+
+// "ok", "port", "no-reply", "write", "verify", "read", "interrupted"; "" for None.
+const char *RunResultName(TRunResult Result);
+// "1.2.3", or "" when the device never answered.
+std::string RunVersionText(const TRunOutcome &Outcome);
+
 constexpr int32_t RunModeProgram = 1;
 constexpr int32_t RunModeCompare = 2;
 // A read run needs no set and keeps the device's bytes in ReadImage; a
@@ -26,6 +76,12 @@ public:
     virtual void ShowLine(const std::string &Line) = 0; // UTF-8; appends one line to the log
     virtual void ShowProgress(int32_t Bytes) = 0;       // ProgressBytes as it stands
     virtual void RunFinished() = 0;                     // re-enable the run's buttons, clear RunInProgress
+    // Beside the lines, for hosts that follow a run as values (the window
+    // does not): the status at every progress, phase and failed try, and the
+    // outcome once, right before RunFinished. Never between SendFrame and
+    // the end of WaitReply.
+    virtual void ShowStatus(const TRunStatus &) {}
+    virtual void ShowOutcome(const TRunOutcome &) {}
 };
 
 // The preparation on the front end's own thread (the window's button handler).

@@ -57,6 +57,9 @@ public:
     TOnByte OnByte = nullptr;
     // Replaces COM Port when not empty (a device path such as /dev/ttyUSB0).
     std::string DevicePath;
+    // Why the last Open failed: the name, the system call and the system's
+    // reason ("/dev/ttyS0: open: Permission denied"); empty after a success.
+    std::string Error;
 
     TSerialComm() = default;
     ~TSerialComm() override;
@@ -91,6 +94,9 @@ bool IsControllingTerminal(const std::string &Name); // backend
 
 // How long Open waits for the receive thread's first read.
 constexpr int32_t ReceiveStartTimeoutMs = 2000;
+
+// "call: reason" for the calling thread's last system error (errno, GetLastError).
+std::string SystemError(const char *Call); // backend
 
 // What each backend provides. TSerialComm::OpenDevice fills Handle (or
 // leaves it null) and DeviceName names what it opens. The receive thread's

@@ -186,6 +186,17 @@ public:
     void ShowProgress(int32_t Bytes) override { Add({'P', {}, Bytes}); }
     // Called on the worker; what the window does on its own thread happens in Finish.
     void RunFinished() override { Add({'F', {}}); }
+    void ShowStatus(const TRunStatus &Status) override
+    {
+        std::lock_guard<std::mutex> Guard(Lock);
+        Statuses.push_back(Status);
+    }
+    void ShowOutcome(const TRunOutcome &Given) override
+    {
+        std::lock_guard<std::mutex> Guard(Lock);
+        Outcome = Given;
+        ++Outcomes;
+    }
 
     // Runs to the end; the ticker stops with it.
     void Finish()
@@ -224,6 +235,9 @@ public:
     bool FinishedLast() const { return !Entries.empty() && Entries.back().Kind == 'F'; }
 
     std::vector<TEntry> Entries;
+    std::vector<TRunStatus> Statuses;
+    TRunOutcome Outcome;
+    int Outcomes = 0;
 
 private:
     void Add(TEntry Entry)
