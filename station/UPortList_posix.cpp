@@ -205,6 +205,7 @@ TPortList ListSerialPorts(const TPortsSystem &System)
             if (!Node.empty() && Target == Node)
                 Info.StableName = Link;
         FillUsb(System.SysRoot, Device, Info);
+        Info.LatencyTimer = Attribute(Device + "/latency_timer");
         FillAccess(System, Info);
         if (System.FindHolders && !Node.empty())
             Info.Holder = Holders(System, Node);

@@ -8,7 +8,7 @@
 #include "UFiles.h"
 #include "UFolders.h"
 #include "UFrames.h"
-#include "UImageDecode.h"
+#include "UImage.h"
 #include "UPortNames.h"
 #include "UProcs.h"
 #include "URun.h"
