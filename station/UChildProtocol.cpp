@@ -112,11 +112,14 @@ std::string EncodeChildRecord(const TChildRecord &R)
         Put.Text(R.Job.SetBytes);
         Put.Text(R.Job.OutPath);
         Put.Text(R.Job.ImagePath);
-        Put.Text(R.Job.BasePath);
+        Put.Text(R.Job.BaseBytes);
         break;
     case TChildKind::Stop: break;
-    case TChildKind::Line:
-    case TChildKind::Note: Put.Text(R.Text); break;
+    case TChildKind::Line: Put.Text(R.Text); break;
+    case TChildKind::Note:
+        Put.U8(static_cast<uint8_t>(R.Note));
+        Put.Text(R.Text);
+        break;
     case TChildKind::Status: Put.Status(R.Status); break;
     case TChildKind::Outcome:
         Put.U8(static_cast<uint8_t>(R.Outcome.Result));
@@ -175,11 +178,17 @@ bool TChildRecordReader::Next(TChildRecord &R)
         R.Job.SetBytes = Take.Text();
         R.Job.OutPath = Take.Text();
         R.Job.ImagePath = Take.Text();
-        R.Job.BasePath = Take.Text();
+        R.Job.BaseBytes = Take.Text();
         break;
     case TChildKind::Stop: break;
-    case TChildKind::Line:
-    case TChildKind::Note: R.Text = Take.Text(); break;
+    case TChildKind::Line: R.Text = Take.Text(); break;
+    case TChildKind::Note: {
+        const uint8_t Kind = Take.U8();
+        Take.Bad = Take.Bad || Kind > static_cast<uint8_t>(TNoteKind::Problem);
+        R.Note = static_cast<TNoteKind>(Kind);
+        R.Text = Take.Text();
+        break;
+    }
     case TChildKind::Status: R.Status = Take.Status(); break;
     case TChildKind::Outcome: {
         const uint8_t Result = Take.U8();

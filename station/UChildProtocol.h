@@ -17,10 +17,17 @@ enum class TChildKind : uint8_t {
     Stop,      // stop at the next safe point
     // From the child.
     Line,    // a line of the run's log
-    Note,    // a preparation line ("Pobranie ustawień..."), for the log's side
+    Note,    // words beside the log, of a TNoteKind
     Status,  // TRunStatus
     Outcome, // TRunOutcome, once
     Done,    // the last record: what the child will exit with
+};
+
+// What words beside a run's log are.
+enum class TNoteKind : uint8_t {
+    Preparation, // the set's preparation: "Pobranie ustawień..." ... "Kodowanie zakończone."
+    Report,      // what follows the log: a read's decoding, a comparison's differences
+    Problem,     // why something failed, or anything else the run's process wrote
 };
 
 // What a child runs: one port, one mode. Later options (the fast exchange)
@@ -31,7 +38,8 @@ struct TChildJob {
     std::string Port;
     std::string SetFile;  // as the caller names it
     std::string SetBytes; // program, compare: the settings record itself
-    std::string OutPath, ImagePath, BasePath; // read
+    std::string OutPath, ImagePath; // read: where its set and image go
+    std::string BaseBytes;          // read: the base set, or empty for a new default set
 };
 
 struct TChildDone {
@@ -43,6 +51,7 @@ struct TChildDone {
 
 struct TChildRecord {
     TChildKind Kind = TChildKind::Stop;
+    TNoteKind Note = TNoteKind::Problem; // Note
     std::string Text;    // Line, Note
     TRunStatus Status;   // Status
     TRunOutcome Outcome; // Outcome

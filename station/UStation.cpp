@@ -1,8 +1,11 @@
 #include "UStation.h"
 
+#include "UPortNames.h"
 #include "USha256.h"
 
+#include <cctype>
 #include <csignal>
+#include <filesystem>
 
 namespace {
 
@@ -31,6 +34,59 @@ bool StopSignal(const TChildEnd &End)
 }
 
 } // namespace
+
+bool PortsApart(const std::vector<std::string> &Ports, std::string &Error)
+{
+    std::vector<std::string> Identities;
+    for (size_t I = 0; I < Ports.size(); ++I) {
+        Identities.push_back(PortIdentity(Ports[I]));
+        for (size_t J = 0; J < I; ++J) {
+            if (Identities[J] != Identities[I])
+                continue;
+            Error = Ports[J] == Ports[I] ? "port " + Ports[I] + " podany dwa razy"
+                                         : "porty " + Ports[J] + " i " + Ports[I] + " to to samo urządzenie (" +
+                                               Identities[I] + ")";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ReadFilesOfPorts(const std::vector<std::string> &Ports, const std::string &OutFolder,
+                      const std::string &ImageFolder, std::vector<TRunSet> &Sets, std::string &Error)
+{
+    for (const std::string *Folder : {&OutFolder, &ImageFolder}) {
+        std::error_code Code;
+        if (Folder->empty() || std::filesystem::is_directory(*Folder, Code))
+            continue;
+        Error = *Folder + ": przy wielu portach OUT i IMG to istniejące foldery, po jednym pliku na port";
+        return false;
+    }
+    auto InFolder = [](const std::string &Folder, const std::string &Name) {
+        const bool Ends = !Folder.empty() && (Folder.back() == '/' || Folder.back() == '\\');
+        return Folder + (Ends ? "" : "/") + Name;
+    };
+    std::vector<std::string> Names;
+    for (size_t I = 0; I < Ports.size(); ++I) {
+        std::string Name = PortFileName(Ports[I], ".set");
+        // One file name apart from case too: Windows' file names ignore it.
+        for (char &C : Name)
+            C = static_cast<char>(std::tolower(static_cast<unsigned char>(C)));
+        for (size_t J = 0; J < I; ++J) {
+            if (Names[J] != Name)
+                continue;
+            Error = "porty " + Ports[J] + " i " + Ports[I] + " dałyby ten sam plik " + PortFileName(Ports[I], ".set");
+            return false;
+        }
+        Names.push_back(Name);
+        TRunSet Set;
+        Set.File = Set.OutPath = InFolder(OutFolder, PortFileName(Ports[I], ".set"));
+        if (!ImageFolder.empty())
+            Set.ImagePath = InFolder(ImageFolder, PortFileName(Ports[I], ".img"));
+        Sets.push_back(Set);
+    }
+    return true;
+}
 
 TStationClock &SteadyClock()
 {
@@ -184,7 +240,7 @@ void TStation::Launch(size_t Index)
     Start.Job.SetBytes = Set.Bytes;
     Start.Job.OutPath = Set.OutPath;
     Start.Job.ImagePath = Set.ImagePath;
-    Start.Job.BasePath = Job.BasePath;
+    Start.Job.BaseBytes = Job.BaseBytes;
     std::string Error;
     Run.Child = Launcher.Launch(Start.Job.Token, Error);
     if (!Run.Child) {
@@ -245,7 +301,7 @@ void TStation::TakeRecords(size_t Index)
     while (!Run.Broken && Run.Reader.Next(Record)) {
         switch (Record.Kind) {
         case TChildKind::Line: Host.PortLine(Index, Record.Text); break;
-        case TChildKind::Note: Host.PortNote(Index, Record.Text, true); break;
+        case TChildKind::Note: Host.PortNote(Index, Record.Note, Record.Text); break;
         case TChildKind::Status: Host.PortStatus(Index, Record.Status); break;
         case TChildKind::Outcome:
             Run.HasOutcome = true;
@@ -274,10 +330,10 @@ void TStation::TakeText(size_t Index, bool AtEnd)
         Run.Text.erase(0, End + 1);
         if (!Line.empty() && Line.back() == '\r')
             Line.pop_back(); // a child's text mode on Windows
-        Host.PortNote(Index, Line, false);
+        Host.PortNote(Index, TNoteKind::Problem, Line);
     }
     if (AtEnd && !Run.Text.empty()) {
-        Host.PortNote(Index, Run.Text, false);
+        Host.PortNote(Index, TNoteKind::Problem, Run.Text);
         Run.Text.clear();
     }
 }

@@ -19,6 +19,8 @@
 #include <vector>
 
 // What one port's run programs or compares, and where a read saves.
+// What read saved and what the base gave, or what a comparison found,
+// comes as TNoteKind::Report after the run's log.
 struct TRunSet {
     std::string Bytes;   // program, compare: the settings record, 13676 bytes
     std::string File;    // the set as the records name it (read: the set it saves)
@@ -35,7 +37,8 @@ struct TStationJob {
     int32_t Mode = RunModeCompare; // RunModeProgram, RunModeCompare or RunModeRead
     std::vector<std::string> Ports;
     TSetProvider SetFor;
-    std::string BasePath; // read: where what the device does not hold comes from
+    // Read: the set what the device does not hold comes from; empty for a new default set.
+    std::string BaseBytes;
     // Each port's run is stopped this long after its start, and ended at
     // once if it has not stopped DeadlineGrace later. Zero: no deadline.
     std::chrono::milliseconds Deadline{0};
@@ -53,13 +56,23 @@ public:
     virtual ~TStationHost() = default;
     // A line of the port's log, exactly as a single run logs it (UTF-8).
     virtual void PortLine(size_t Port, const std::string &Line) = 0;
-    // Words beside the log: the run's preparation lines (Preparation), or
-    // whatever else its process wrote, a line at a time.
-    virtual void PortNote(size_t Port, const std::string &Text, bool Preparation) = 0;
+    // Words beside the log, a line at a time (UTF-8).
+    virtual void PortNote(size_t Port, TNoteKind Kind, const std::string &Text) = 0;
     // Phase, progress and tries, at every progress, phase and failed try.
     virtual void PortStatus(size_t Port, const TRunStatus &Status) = 0;
     virtual void PortFinished(size_t Port, const TPortRecord &Record) = 0;
 };
+
+// What refuses a job before anything starts; each says why in Error.
+// Two names of one device (COM1 and the device its link points to) would
+// have two runs fight over it.
+bool PortsApart(const std::vector<std::string> &Ports, std::string &Error);
+// A read on several ports: OutFolder (and ImageFolder, when given) are
+// folders, and each port's set (and image) gets a file of its own there,
+// named after the port; two ports that would give one file name, apart
+// from case too, are refused. Sets get File, OutPath and ImagePath.
+bool ReadFilesOfPorts(const std::vector<std::string> &Ports, const std::string &OutFolder,
+                      const std::string &ImageFolder, std::vector<TRunSet> &Sets, std::string &Error);
 
 // Where the station's deadlines take the time from; tests give their own.
 class TStationClock {

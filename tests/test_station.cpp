@@ -9,6 +9,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <filesystem>
 #include <map>
 #include <mutex>
 #include <set>
@@ -20,11 +21,12 @@ using namespace std::chrono_literals;
 
 constexpr int Killed = 9; // what the fake reports for a child the station ended
 
-TChildRecord Text(TChildKind Kind, const std::string &Words)
+TChildRecord Text(TChildKind Kind, const std::string &Words, TNoteKind Note = TNoteKind::Problem)
 {
     TChildRecord R;
     R.Kind = Kind;
     R.Text = Words;
+    R.Note = Note;
     return R;
 }
 
@@ -50,13 +52,14 @@ std::vector<TChildRecord> SampleRecords()
     std::vector<TChildRecord> Out;
     TChildRecord Start;
     Start.Kind = TChildKind::Start;
-    Start.Job = {"0123abcd", RunModeRead, "/dev/ttyUSB0\n\x04\x00\x00\x00\x03L", "a.set", std::string(13676, '\xA5'),
-                 "out/ttyUSB0.set", "img/ttyUSB0.img", "base.set"};
+    Start.Job = {"0123abcd",        RunModeRead,       "/dev/ttyUSB0\n\x04\x00\x00\x00\x03L", "a.set",
+                 "",                "out/ttyUSB0.set", "img/ttyUSB0.img",                     std::string(13676, '\xA5')};
     Out.push_back(Start);
     Out.push_back(Text(TChildKind::Stop, ""));
     // Whatever a text holds stays in it: a newline, a length, a whole record.
     Out.push_back(Text(TChildKind::Line, "Wersja urządzenia: \"1.2.3\".\nL 0 " + EncodeChildRecord(Start)));
-    Out.push_back(Text(TChildKind::Note, ""));
+    Out.push_back(Text(TChildKind::Note, "", TNoteKind::Report));
+    Out.push_back(Text(TChildKind::Note, "Kodowanie zakończone.", TNoteKind::Preparation));
     TChildRecord Status;
     Status.Kind = TChildKind::Status;
     Status.Status.Phase = TRunPhase::Reading;
@@ -103,7 +106,7 @@ TEST(ChildRecords, RoundTripInAnyPieces)
         for (size_t I = 0; I < Got.size(); ++I)
             EXPECT_TRUE(Same(Got[I], Records[I])) << "record " << I << ", pieces of " << Piece;
     }
-    EXPECT_EQ(SampleRecords()[0].Job.SetBytes.size(), 13676u);
+    EXPECT_EQ(SampleRecords()[0].Job.BaseBytes.size(), 13676u);
 }
 
 struct TBrokenRow {
@@ -127,6 +130,7 @@ const TBrokenRow BrokenRows[] = {
     {"TextLongerThanItsRecord", Framed(std::string("\x03\x10\x00\x00\x00", 5) + "abc"), true},
     {"BytesBeyondItsFields", Framed(std::string("\x02", 1) + "x"), true},
     {"PhaseOutOfRange", Framed(std::string("\x05\x09", 2) + std::string(28, '\0')), true},
+    {"NoteOfNoKind", Framed(std::string("\x04\x07\x00\x00\x00\x00", 6)), true},
     {"LineOfText", "Programowanie zakończone pozytywnie.\n", true},
     {"HalfARecord", EncodeChildRecord(Text(TChildKind::Line, "Reset...")).substr(0, 9), false},
 };
@@ -195,12 +199,18 @@ private:
 class TFakeChild;
 using TBehaviour = std::function<void(TFakeChild &)>;
 
+// The jobs the children took, which outlive the children.
+struct TJobsSeen {
+    std::mutex Lock;
+    std::vector<TChildJob> Jobs;
+};
+
 // A child run in this process: it takes its job from the Start record and
 // then does what its port's behaviour says, on a thread of its own.
 class TFakeChild : public TRunChild {
 public:
-    TFakeChild(std::string Token, const std::map<std::string, TBehaviour> &Behaviours)
-        : Token(std::move(Token)), Behaviours(Behaviours)
+    TFakeChild(std::string Token, const std::map<std::string, TBehaviour> &Behaviours, TJobsSeen &Seen)
+        : Token(std::move(Token)), Behaviours(Behaviours), Seen(Seen)
     {
     }
     ~TFakeChild() override
@@ -222,6 +232,10 @@ public:
                 StopReceived = true;
             if (R.Kind == TChildKind::Start && !Thread.joinable()) {
                 Job = R.Job;
+                {
+                    std::lock_guard<std::mutex> SeenGuard(Seen.Lock);
+                    Seen.Jobs.push_back(Job);
+                }
                 const auto Found = Behaviours.find(Job.Port);
                 if (Job.Token == Token && Found != Behaviours.end())
                     Thread = std::thread([this, Behave = Found->second] { Behave(*this); });
@@ -284,6 +298,7 @@ public:
 private:
     std::string Token;
     const std::map<std::string, TBehaviour> &Behaviours;
+    TJobsSeen &Seen;
     std::mutex Lock;
     std::condition_variable Changed;
     TChildRecordReader Reader;
@@ -301,14 +316,12 @@ public:
             Error = "posix_spawn: Too many open files";
             return nullptr;
         }
-        auto Child = std::make_unique<TFakeChild>(Token, Behaviours);
-        Started.push_back(Child.get());
-        return Child;
+        return std::make_unique<TFakeChild>(Token, Behaviours, Seen);
     }
     std::map<std::string, TBehaviour> Behaviours;
     std::set<int> Failing; // launches that fail, counted from 0
     int Launches = 0;
-    std::vector<TFakeChild *> Started;
+    TJobsSeen Seen;
 };
 
 class TFakeClock : public TStationClock {
@@ -325,9 +338,9 @@ class TFakeHost : public TStationHost {
 public:
     explicit TFakeHost(size_t Ports) : Calls(Ports), Records(Ports) {}
     void PortLine(size_t Port, const std::string &Line) override { Add(Port, "L " + Line); }
-    void PortNote(size_t Port, const std::string &Text, bool Preparation) override
+    void PortNote(size_t Port, TNoteKind Kind, const std::string &Text) override
     {
-        Add(Port, (Preparation ? "P " : "N ") + Text);
+        Add(Port, (Kind == TNoteKind::Preparation ? "P " : Kind == TNoteKind::Report ? "R " : "N ") + Text);
     }
     void PortStatus(size_t Port, const TRunStatus &Status) override
     {
@@ -380,7 +393,7 @@ const std::string SetBytes(13676, '\x11');
 TBehaviour Succeeds()
 {
     return [](TFakeChild &C) {
-        C.Say(Text(TChildKind::Note, "Pobranie ustawień..."));
+        C.Say(Text(TChildKind::Note, "Pobranie ustawień...", TNoteKind::Preparation));
         C.Say(Text(TChildKind::Line, "Otwarcie portu COM..."));
         TChildRecord Status;
         Status.Kind = TChildKind::Status;
@@ -388,6 +401,7 @@ TBehaviour Succeeds()
         Status.Status.Bytes = 8192;
         C.Say(Status);
         C.Write("uwaga\nbez końca wiersza");
+        C.Say(Text(TChildKind::Note, "Z zestawu bazowego: ...", TNoteKind::Report));
         C.Finish(TRunResult::Ok, 0);
     };
 }
@@ -402,7 +416,8 @@ struct TStationRow {
 
 const TStationRow StationRows[] = {
     {"Succeeds", Succeeds(), TPortResult::Ok, "",
-     {"P Pobranie ustawień...", "L Otwarcie portu COM...", "S 3 8192", "N uwaga", "N bez końca wiersza", "F ok"}},
+     {"P Pobranie ustawień...", "L Otwarcie portu COM...", "S 3 8192", "R Z zestawu bazowego: ...", "N uwaga",
+      "N bez końca wiersza", "F ok"}},
     {"DeviceFails", [](TFakeChild &C) { C.Finish(TRunResult::Verify, 1, 4096); }, TPortResult::Verify, "",
      {"F verify"}},
     {"KilledWithoutItsRecord",
@@ -472,7 +487,15 @@ TEST_P(StationTest, RecordAndCalls)
     EXPECT_EQ(R.SetFile, "a.set");
     EXPECT_EQ(std::string(Row.Error).empty(), R.Error.empty()) << R.Error;
     EXPECT_NE(R.Error.find(Row.Error), std::string::npos) << R.Error;
-    EXPECT_EQ(Host.Calls[1], Row.Calls);
+    // What its process wrote comes beside its records, in its own order.
+    const auto Apart = [](const std::vector<std::string> &Calls) {
+        std::pair<std::vector<std::string>, std::vector<std::string>> Out;
+        for (const std::string &Call : Calls)
+            (Call.rfind("N ", 0) == 0 ? Out.second : Out.first).push_back(Call);
+        return Out;
+    };
+    EXPECT_EQ(Apart(Host.Calls[1]), Apart(Row.Calls));
+    EXPECT_EQ(Host.Calls[1].back(), Row.Calls.back()) << "PortFinished comes last";
     EXPECT_EQ(Host.Overlaps.load(), 0);
     EXPECT_EQ(Host.Threads.size(), 1u);
     EXPECT_EQ(Host.Threads.count(std::this_thread::get_id()), 0u) << "the station's own thread";
@@ -535,10 +558,11 @@ TEST(Station, SetPerPortAndRefusal)
     Station.Start(Job);
     Station.Wait();
     EXPECT_EQ(Asked, (std::vector<std::string>{"A", "B", "C"}));
-    ASSERT_EQ(Launcher.Started.size(), 2u) << "no child for the refused port";
+    EXPECT_EQ(Launcher.Launches, 2) << "no child for the refused port";
+    ASSERT_EQ(Launcher.Seen.Jobs.size(), 2u);
     for (size_t I = 0; I < 2; ++I) {
-        EXPECT_EQ(Launcher.Started[I]->Job.SetBytes, std::string(13676, static_cast<char>('0' + I)));
-        EXPECT_EQ(Launcher.Started[I]->Job.SetFile, "unit" + std::to_string(I) + ".set");
+        EXPECT_EQ(Launcher.Seen.Jobs[I].SetBytes, std::string(13676, static_cast<char>('0' + I)));
+        EXPECT_EQ(Launcher.Seen.Jobs[I].SetFile, "unit" + std::to_string(I) + ".set");
         EXPECT_EQ(Host.Records[I].UnitKey, "SN-" + std::to_string(100 + I));
         EXPECT_EQ(Host.Records[I].Result, TPortResult::Ok);
     }
@@ -605,7 +629,7 @@ TEST(Station, StopAllBeforeTheStart)
     Job.Ports = {"A", "B", "C"};
     Station.Start(Job);
     Station.Wait();
-    EXPECT_TRUE(Launcher.Started.empty());
+    EXPECT_EQ(Launcher.Launches, 0);
     for (const TPortRecord &R : Host.Records) {
         EXPECT_EQ(R.Result, TPortResult::Interrupted);
         EXPECT_EQ(R.Error, "przerwano przed startem");
@@ -673,5 +697,68 @@ TEST_P(DeadlineTest, PortPastItsDeadline)
 
 INSTANTIATE_TEST_SUITE_P(Station, DeadlineTest, ::testing::ValuesIn(DeadlineRows),
                          [](const auto &Info) { return std::string(Info.param.Name); });
+
+// What refuses a job before anything starts.
+TEST(StationJob, PortsApart)
+{
+    std::string Error;
+    EXPECT_TRUE(PortsApart({"COM1", "COM2", "/dev/ttyUSB7"}, Error)) << Error;
+    EXPECT_FALSE(PortsApart({"COM1", "COM2", "COM1"}, Error));
+    EXPECT_EQ(Error, "port COM1 podany dwa razy");
+    EXPECT_FALSE(PortsApart({"COM2", "com2"}, Error));
+    EXPECT_EQ(Error.rfind("porty COM2 i com2 to to samo urządzenie (", 0), 0u) << Error;
+}
+
+struct TFilesRow {
+    const char *Name;
+    std::vector<std::string> Ports;
+    bool ImageFolder;
+    const char *Refusal; // "" when accepted
+};
+
+const TFilesRow FilesRows[] = {
+    {"OneFileEach", {"COM3", "/dev/ttyUSB0", "/dev/serial/by-id/usb-FTDI:1"}, true, ""},
+    {"SameLastComponent", {"/dev/a/ttyS0", "/dev/b/ttyS0"}, false, "porty /dev/a/ttyS0 i /dev/b/ttyS0 dałyby ten sam plik ttyS0.set"},
+    {"NamesApartOnlyInCase", {"COM3", "com3"}, false, "porty COM3 i com3 dałyby ten sam plik com3.set"},
+};
+
+void PrintTo(const TFilesRow &Row, std::ostream *Out)
+{
+    *Out << Row.Name;
+}
+
+class ReadFilesTest : public ::testing::TestWithParam<TFilesRow> {};
+
+TEST_P(ReadFilesTest, FileOfEachPort)
+{
+    const TFilesRow &Row = GetParam();
+    const std::string Folder = (std::filesystem::temp_directory_path() / "tw-station-files").string();
+    std::filesystem::create_directories(Folder);
+    std::vector<TRunSet> Sets;
+    std::string Error;
+    const bool Accepted = ReadFilesOfPorts(Row.Ports, Folder, Row.ImageFolder ? Folder + "/" : "", Sets, Error);
+    EXPECT_EQ(Error, Row.Refusal);
+    ASSERT_EQ(Accepted, *Row.Refusal == '\0');
+    if (!Accepted)
+        return;
+    ASSERT_EQ(Sets.size(), Row.Ports.size());
+    EXPECT_EQ(Sets[0].OutPath, Folder + "/COM3.set");
+    EXPECT_EQ(Sets[0].File, Sets[0].OutPath);
+    EXPECT_EQ(Sets[1].ImagePath, Folder + "/ttyUSB0.img");
+    EXPECT_EQ(Sets[2].OutPath, Folder + "/usb-FTDI_1.set");
+}
+
+INSTANTIATE_TEST_SUITE_P(Station, ReadFilesTest, ::testing::ValuesIn(FilesRows),
+                         [](const auto &Info) { return std::string(Info.param.Name); });
+
+TEST(StationJob, ReadFoldersMustBeFolders)
+{
+    std::vector<TRunSet> Sets;
+    std::string Error;
+    const std::string Missing = (std::filesystem::temp_directory_path() / "tw-station-no-such-folder").string();
+    EXPECT_FALSE(ReadFilesOfPorts({"COM1", "COM2"}, Missing, "", Sets, Error));
+    EXPECT_EQ(Error, Missing + ": przy wielu portach OUT i IMG to istniejące foldery, po jednym pliku na port");
+    EXPECT_TRUE(Sets.empty());
+}
 
 } // namespace

@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <filesystem>
 
 namespace {
 
@@ -83,13 +82,14 @@ public:
         std::fwrite(Whole.data(), 1, Whole.size(), Human);
         std::fflush(Human);
     }
-    // The preparation and complaints go to stderr, as a single run has them.
-    void PortNote(size_t Port, const std::string &Text, bool Preparation) override
+    // The preparation and complaints go to stderr, as a single run has them; a report follows the log.
+    void PortNote(size_t Port, TNoteKind Kind, const std::string &Text) override
     {
+        FILE *To = Kind == TNoteKind::Report ? Human : stderr;
         if (!Terminal)
-            std::fprintf(stderr, "%s: %s\n", Shown(Ports[Port]).c_str(), Text.c_str());
-        else if (!Preparation)
-            Above(stderr, Shown(Ports[Port]) + ": " + Text);
+            std::fprintf(To, "%s: %s\n", Shown(Ports[Port]).c_str(), Text.c_str());
+        else if (Kind != TNoteKind::Preparation)
+            Above(To, Shown(Ports[Port]) + ": " + Text);
     }
     void PortStatus(size_t Port, const TRunStatus &Status) override
     {
@@ -227,85 +227,27 @@ int TCliHost::Status() const
     return !ReportsOk ? ExitFailure : Negative ? ExitNegative : ExitOk;
 }
 
-std::string InFolder(const std::string &Folder, const std::string &Name)
-{
-    const bool Ends = !Folder.empty() && (Folder.back() == '/' || Folder.back() == '\\');
-    return Folder + (Ends ? "" : "/") + Name;
-}
-
-bool IsFolder(const std::string &Path)
-{
-    std::error_code Error;
-    return std::filesystem::is_directory(Path, Error);
-}
-
-// Two names of one device would have two runs fight over it.
-bool PortsApart(const std::vector<std::string> &Ports)
-{
-    std::vector<std::string> Identities;
-    for (size_t I = 0; I < Ports.size(); ++I) {
-        Identities.push_back(PortIdentity(Ports[I]));
-        for (size_t J = 0; J < I; ++J) {
-            if (Identities[J] != Identities[I])
-                continue;
-            if (Ports[J] == Ports[I])
-                Complain("port " + Ports[I] + " podany dwa razy");
-            else
-                Complain("porty " + Ports[J] + " i " + Ports[I] + " to to samo urządzenie (" + Identities[I] + ")");
-            return false;
-        }
-    }
-    return true;
-}
-
-// Every port's set (and image) gets a file of its own in the folders given.
-bool ReadFiles(const TCliArgs &Args, std::vector<TRunSet> &Sets)
-{
-    for (const std::string *Folder : {&Args[0], &Args.Image}) {
-        if (Folder->empty() || IsFolder(*Folder))
-            continue;
-        Complain(*Folder + ": przy wielu portach OUT i IMG to istniejące foldery, po jednym pliku na port");
-        return false;
-    }
-    std::vector<std::string> Names;
-    for (size_t I = 0; I < Args.Ports.size(); ++I) {
-        std::string Name = PortFileName(Args.Ports[I], ".set");
-        // One file name apart from case too: Windows' file names ignore it.
-        for (char &C : Name)
-            C = static_cast<char>(std::tolower(static_cast<unsigned char>(C)));
-        for (size_t J = 0; J < I; ++J) {
-            if (Names[J] != Name)
-                continue;
-            Complain("porty " + Args.Ports[J] + " i " + Args.Ports[I] + " dałyby ten sam plik " +
-                     PortFileName(Args.Ports[I], ".set"));
-            return false;
-        }
-        Names.push_back(Name);
-        TRunSet Set;
-        Set.File = Set.OutPath = InFolder(Args[0], PortFileName(Args.Ports[I], ".set"));
-        if (!Args.Image.empty())
-            Set.ImagePath = InFolder(Args.Image, PortFileName(Args.Ports[I], ".img"));
-        if (!OutputApartFromInputs(Set.OutPath, {Args.Base}) ||
-            (!Set.ImagePath.empty() && !OutputApartFromInputs(Set.ImagePath, {Args.Base, Set.OutPath})))
-            return false;
-        Sets.push_back(Set);
-    }
-    // A base set that cannot be read fails here rather than in every child.
-    auto Base = std::make_unique<TSettings>();
-    return ReadBaseSet(Args.Base, *Base);
-}
-
 } // namespace
 
 int RunStation(const TCliArgs &Args, int32_t Mode)
 {
     ProgramDir.Assign(ProgramFolder());
-    if (!PortsApart(Args.Ports))
-        return ExitFailure;
+    std::string Error;
     std::vector<TRunSet> Sets;
     TRunSet Same;
+    auto Base = std::make_unique<TSettings>();
+    if (!PortsApart(Args.Ports, Error) ||
+        (Mode == RunModeRead && !ReadFilesOfPorts(Args.Ports, Args[0], Args.Image, Sets, Error))) {
+        Complain(Error);
+        return ExitFailure;
+    }
     if (Mode == RunModeRead) {
-        if (!ReadFiles(Args, Sets))
+        for (const TRunSet &Set : Sets)
+            if (!OutputApartFromInputs(Set.OutPath, {Args.Base}) ||
+                (!Set.ImagePath.empty() && !OutputApartFromInputs(Set.ImagePath, {Args.Base, Set.OutPath})))
+                return ExitFailure;
+        // A base set that cannot be read fails here rather than in every child.
+        if (!Args.Base.empty() && !ReadSetFile(Args.Base, *Base))
             return ExitFailure;
     } else {
         // The set is read and checked once for every run.
@@ -331,7 +273,8 @@ int RunStation(const TCliArgs &Args, int32_t Mode)
     TStationJob Job;
     Job.Mode = Mode;
     Job.Ports = Args.Ports;
-    Job.BasePath = Args.Base;
+    if (!Args.Base.empty())
+        Job.BaseBytes.assign(reinterpret_cast<const char *>(Base.get()), sizeof(TSettings));
     Job.SetFor = [&](size_t Port, const std::string &, TRunSet &Set, std::string &) {
         Set = Mode == RunModeRead ? Sets[Port] : Same;
         return true;
