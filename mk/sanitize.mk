@@ -5,8 +5,8 @@ TSAN_BUILD ?= build-tsan
 # The window's tests too (offscreen): their build costs a few minutes, their run
 # under a minute. make asan-test ASAN_UI=OFF leaves them out.
 ASAN_UI ?= ON
-ASAN_LABELS ?= settings|storage|cli|link|sim|reliability$(if $(filter ON,$(ASAN_UI)),|ui)
-TSAN_LABELS ?= link|reliability
+ASAN_LABELS ?= settings|storage|cli|station|link|sim|reliability$(if $(filter ON,$(ASAN_UI)),|ui)
+TSAN_LABELS ?= station|link|reliability
 
 # Leaks inside the system's font library (reached by Qt) are not ours to fix.
 LSAN_SUPPRESSIONS := $(CURDIR)/$(ASAN_BUILD)/lsan.supp
