@@ -4,7 +4,7 @@ if(TARGET trackwarden-cli AND NOT WIN32)
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_cli.cpp
     LIBS trackwarden_storage trackwarden_settings
     LABELS cli)
-  add_dependencies(test_cli trackwarden-cli)
+  add_dependencies(test_cli trackwarden-cli trackwarden-cli-manual)
 endif()
 if(TARGET trackwarden-cli AND NOT WIN32)
   tw_add_test(test_cli_hardening

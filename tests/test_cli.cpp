@@ -8,6 +8,7 @@
 #include "test_files_support.h"
 
 #include <fcntl.h>
+#include <fstream>
 #include <functional>
 #include <sstream>
 #include <sys/wait.h>
@@ -241,6 +242,38 @@ TEST(CliDump, ShowsTheWindowsNumberingAndUtf8)
                                        "Users[2].PhoneNumber = \"+48600100200\"",
                                        "Inputs[3].Users[2].Functions[1].SmsText = \"Zażółć gęślą jaźń\""})
         EXPECT_NE(std::find(Got.begin(), Got.end(), Expected), Got.end()) << Expected;
+}
+
+// The manual page's synopsis is written from the declaration the usage
+// comes from: each of its entries, without roff's fonts, is a usage line.
+TEST(CliUsage, ManualSynopsisIsTheUsage)
+{
+    TScratchDir Dir, Capture;
+    const TRun Help = RunCli({"--help"}, "/", Capture);
+    const std::string Page = ".TH X 1\n.SH SKŁADNIA\n.B stare\n.\\\" End of the synopsis.\n.SH OPIS\ntekst\n";
+    std::ofstream(Dir / "page.1") << Page;
+    const std::string Command = std::string(TW_BIN_DIR) + "/trackwarden-cli-manual pl <'" + (Dir / "page.1") +
+                                "' >'" + (Dir / "out.1") + "'";
+    ASSERT_EQ(std::system(Command.c_str()), 0);
+    const TBytes Bytes = GetFile(Dir / "out.1");
+    std::vector<std::string> Entries;
+    const std::vector<std::string> Out = Lines(std::string(Bytes.begin(), Bytes.end()));
+    for (size_t I = 0; I + 1 < Out.size(); ++I) {
+        if (Out[I] != ".SY trackwarden\\-cli")
+            continue;
+        std::string Plain = Out[I + 1];
+        for (const char *Font : {"\\fB", "\\fR", "\\fI"})
+            for (size_t At; (At = Plain.find(Font)) != std::string::npos;)
+                Plain.erase(At, 3);
+        for (size_t At; (At = Plain.find("\\-")) != std::string::npos;)
+            Plain.erase(At, 1);
+        Entries.push_back("trackwarden-cli " + Plain);
+    }
+    ASSERT_EQ(Entries.size(), 11u);
+    for (const std::string &Entry : Entries)
+        EXPECT_NE(Help.Out.find(Entry == "trackwarden-cli --help" ? "Użycie:" : Entry), std::string::npos) << Entry;
+    EXPECT_EQ(std::string(Bytes.begin(), Bytes.end()).find(".B stare"), std::string::npos) << "the old synopsis goes";
+    EXPECT_EQ(Out.back(), "tekst");
 }
 
 TEST(CliUsage, HelpListsEverySubcommand)

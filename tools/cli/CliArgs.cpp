@@ -112,33 +112,65 @@ struct TDeclared {
     }
 };
 
-// One word of the synopsis: "SET", "--port PORT...", "--json".
-std::string Shown(const CLI::Option &O)
+// How a synopsis is written: plain for the usage, with roff's fonts for the manual page.
+struct TStyle {
+    std::string (*Option)(const std::string &Name);
+    std::string (*Value)(const std::string &Name);
+};
+
+std::string Plain(const std::string &Text)
 {
-    const bool Many = O.get_items_expected_max() > 1;
+    return Text;
+}
+
+std::string RoffEscaped(const std::string &Text)
+{
+    std::string Out;
+    for (const char C : Text)
+        Out += C == '-' ? std::string("\\-") : C == '\\' ? std::string("\\e") : std::string(1, C);
+    return Out;
+}
+
+std::string RoffBold(const std::string &Text)
+{
+    return "\\fB" + RoffEscaped(Text) + "\\fR";
+}
+
+std::string RoffItalic(const std::string &Text)
+{
+    return "\\fI" + RoffEscaped(Text) + "\\fR";
+}
+
+const TStyle PlainStyle = {Plain, Plain};
+const TStyle RoffStyle = {RoffBold, RoffItalic};
+
+// One word of the synopsis: "SET", "--port PORT...", "--json".
+std::string Shown(const CLI::Option &O, const TStyle &Style)
+{
+    const std::string Many = O.get_items_expected_max() > 1 ? "..." : "";
     if (O.get_positional())
-        return O.get_name() + (Many ? "..." : "");
+        return Style.Value(O.get_name()) + Many;
     if (O.get_items_expected_max() == 0)
-        return O.get_name();
-    return O.get_name() + " " + O.get_type_name() + (Many ? "..." : "");
+        return Style.Option(O.get_name());
+    return Style.Option(O.get_name()) + " " + Style.Value(O.get_type_name()) + Many;
 }
 
 // Options in their declared order; one that needs another follows it in the
 // same brackets, and those that exclude each other are joined by "|".
-std::string SynopsisOf(const CLI::App &Sub)
+std::string SynopsisOf(const CLI::App &Sub, const TStyle &Style = PlainStyle)
 {
-    std::string Line = Sub.get_name();
+    std::string Line = Style.Option(Sub.get_name());
     const std::vector<const CLI::Option *> Options = Sub.get_options();
     for (const CLI::Option *O : Options) {
         if (O == Sub.get_help_ptr() || !O->get_needs().empty())
             continue;
-        std::string Text = Shown(*O);
+        std::string Text = Shown(*O, Style);
         std::string Followers;
         for (const CLI::Option *F : Options) {
             if (F->get_needs().count(const_cast<CLI::Option *>(O)) == 0)
                 continue;
             const bool Alternative = !Followers.empty() && !F->get_excludes().empty();
-            Followers += (Alternative ? "|" : " ") + Shown(*F);
+            Followers += (Alternative ? "|" : " ") + Shown(*F, Style);
         }
         Text += Followers;
         Line += " " + (O->get_required() ? Text : "[" + Text + "]");
@@ -185,7 +217,7 @@ std::vector<TSynopsis> CommandSynopses()
     std::vector<TSynopsis> Out;
     for (const CLI::App *Sub : Declared.Subs)
         if (!Sub->get_group().empty())
-            Out.push_back({Sub->get_name(), SynopsisOf(*Sub), Sub->get_description()});
+            Out.push_back({Sub->get_name(), SynopsisOf(*Sub), Sub->get_description(), SynopsisOf(*Sub, RoffStyle)});
     return Out;
 }
 

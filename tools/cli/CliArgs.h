@@ -27,6 +27,7 @@ struct TSynopsis {
     std::string Name;
     std::string Line;    // the name and its arguments
     std::string Summary; // what it does, one line
+    std::string Roff;    // Line in roff, with bold options and italic values
 };
 std::vector<TSynopsis> CommandSynopses();
 void PrintUsage(FILE *To);
