@@ -57,7 +57,7 @@ const TCommand Commands[] = {
          Word(S, "OUT", A.Words[1]);
          S.add_option("--base", A.Base)->type_name("SET");
      }},
-    {"program", "programuje urządzenie zestawem (PORT: COM1..COM8 albo ścieżka)", CliProgram,
+    {"program", "programuje urządzenie zestawem (PORT: COMn albo ścieżka urządzenia)", CliProgram,
      [](CLI::App &S, TCliArgs &A) {
          Word(S, "SET", A.Words[0]);
          Ports(S, A);
