@@ -57,7 +57,10 @@ class TSimProcess {
 public:
     TSimProcess(const std::string &Link, const std::vector<std::string> &Options)
     {
-        std::vector<std::string> Args = {std::string(TW_BIN_DIR) + "/trackwarden-sim", "--link", Link};
+        // Without a link, Options name the port.
+        std::vector<std::string> Args = {std::string(TW_BIN_DIR) + "/trackwarden-sim"};
+        if (!Link.empty())
+            Args.insert(Args.end(), {"--link", Link});
         Args.insert(Args.end(), Options.begin(), Options.end());
         std::vector<char *> Argv;
         for (std::string &A : Args)
