@@ -24,7 +24,7 @@ public:
                    std::chrono::steady_clock::now().time_since_epoch())
             .count();
     }
-    void WaitByte(int64_t DeadlineNs) override { ByteEvent.WaitUntil(TimePoint(DeadlineNs)); }
+    void Wait(TEvent &Event, int64_t DeadlineNs) override { Event.WaitUntil(TimePoint(DeadlineNs)); }
     void SleepUntil(int64_t DeadlineNs) override { std::this_thread::sleep_until(TimePoint(DeadlineNs)); }
 
 private:
@@ -105,19 +105,21 @@ int32_t WaitWholeReply(uint8_t *FrameBuffer, int32_t TimeOutMs, int64_t GapNs)
     const int32_t Length = ExpectedReplyLength.load();
     const int64_t FirstByteDeadline = Clock.NowNs() + int64_t{TimeOutMs} * 1000000;
     while (ReceivedCount.load() < 1 && Clock.NowNs() < FirstByteDeadline)
-        Clock.WaitByte(FirstByteDeadline);
+        Clock.Wait(ByteEvent, FirstByteDeadline);
     if (ReceivedCount.load() < 1)
         return 0;
     int32_t Count = 0;
     for (;;) {
-        // Reset before looking, so that a byte after the look ends the wait.
-        ByteEvent.Reset();
+        // Reset before looking, so that the byte that makes the reply whole,
+        // or longer than whole, after the look ends the wait. Other bytes
+        // only move the end of the quiet time, looked at when it comes.
+        ReplyEndEvent.Reset();
         Count = ReceivedCount.load();
         const int64_t Last = LastByteNs.load();
         const int64_t Needed = WholeReply(Count, Length) ? GapNs : FastQuietNs;
         if (Clock.NowNs() - Last >= Needed)
             break;
-        Clock.WaitByte(Last + Needed);
+        Clock.Wait(ReplyEndEvent, Last + Needed);
     }
     Receiving = false;
     // A byte that slipped in after the last look belongs to no reply: it is late.
@@ -164,6 +166,9 @@ void ReceiveByte(uint8_t Byte)
         ReceivedCount = Index + 1;
     }
     ByteEvent.Set();
+    const int32_t Length = ExpectedReplyLength.load();
+    if (Length > 0 && (Index + 1 == Length || Index == Length))
+        ReplyEndEvent.Set();
 }
 
 void QuietTick()

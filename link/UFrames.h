@@ -75,8 +75,8 @@ class TFrameClock {
 public:
     virtual ~TFrameClock() = default;
     virtual int64_t NowNs() = 0;
-    // Returns at DeadlineNs, or earlier once ByteEvent is set.
-    virtual void WaitByte(int64_t DeadlineNs) = 0;
+    // Returns at DeadlineNs, or earlier once Event is set.
+    virtual void Wait(TEvent &Event, int64_t DeadlineNs) = 0;
     virtual void SleepUntil(int64_t DeadlineNs) = 0;
 };
 extern std::atomic<TFrameClock *> FrameClock;
@@ -93,7 +93,9 @@ extern std::atomic<int64_t> LastByteNs;
 extern std::atomic<int32_t> LateBytes;
 
 // WaitReply of a request sent with ExpectedReplyLength set: the same
-// result, the same copy over FrameBuffer, ended as said above.
+// result, the same copy over FrameBuffer, ended as said above. In such an
+// exchange ReplyEndEvent is set when the reply reaches that length and
+// when it passes it, so that the wait wakes for those bytes only.
 int32_t WaitWholeReply(uint8_t *FrameBuffer, int32_t TimeOutMs, int64_t GapNs);
 
 // Returns once no byte has come for GapNs.

@@ -234,9 +234,9 @@ public:
     std::vector<std::pair<int64_t, uint8_t>> Due; // in time order
 
     int64_t NowNs() override { return Now; }
-    void WaitByte(int64_t DeadlineNs) override
+    void Wait(TEvent &Event, int64_t DeadlineNs) override
     {
-        if (ByteEvent.IsSet())
+        if (Event.IsSet())
             return;
         if (!Due.empty() && Due.front().first <= DeadlineNs) {
             Deliver(Due.front().first);

@@ -45,6 +45,24 @@ const TFastRunRow Rows[] = {
     {"ShortEcho", {"--short-write-reply"}, TMemory::Zero, RunModeProgram,
      Join(Connected, {LineProgramming, LineVerifying, LineReset, "", LineProgramDone}), nullptr, TRunResult::Ok, -1,
      {}, 6},
+    // What a real line does to the timing.
+    {"Wire", {"--wire"}, TMemory::Image, RunModeCompare,
+     Join(Connected, {LineVerifying, LineReset, "", LineCompareDone}), nullptr, TRunResult::Ok, -1,
+     {{ReadBlock0, 1}}, 4},
+    {"DeviceTimes", {"--wire", "--write-ms", "4", "--read-ms", "2"}, TMemory::Zero, RunModeProgram,
+     Join(Connected, {LineProgramming, LineVerifying, LineReset, "", LineProgramDone}), nullptr, TRunResult::Ok, -1,
+     {{ReadBlock0, 1}}, 8},
+    {"AdapterLatency", {"--wire", "--latency", "8"}, TMemory::Image, RunModeCompare,
+     Join(Connected, {LineVerifying, LineReset, "", LineCompareDone}), nullptr, TRunResult::Ok, -1,
+     {{ReadBlock0, 1}}, 6},
+    // A device deaf after each reply loses a request sent after the gap: one
+    // try is lost, then the specified timing, whose quiet time it hears.
+    {"DeafDevice", {"--wire", "--deaf-ms", "5", "--corrupt-byte", "96"}, TMemory::Image, RunModeCompare, CompareFails,
+     LineVerifying, TRunResult::Verify, 96, {{ReadBlock0, 1}, {"> 02 00 60 20 7E", 10}}, 3.5},
+    // Zeros after each reply keep it from being whole: as specified, no version reply is taken.
+    {"TrailingBytes", {"--wire", "--trailing", "2"}, TMemory::Image, RunModeCompare,
+     {LineOpenPort, LinePortOpen, LineConnecting, "", LineNoReply, "", LineEnd}, LineConnecting,
+     TRunResult::NoReply, -1, {{VersionRequest, 11}}, 3.5},
     // The failed fast try is one more: the block still gets its ten specified ones.
     {"CorruptedByte", {"--corrupt-byte", "64"}, TMemory::Image, RunModeCompare, CompareFails, LineVerifying,
      TRunResult::Verify, 64, {{"> 02 00 40 20 9E", 11}, {ResetRequest, 0}}, 3.5},
