@@ -2,7 +2,7 @@
 // checksum byte that makes all its bytes sum to 0 modulo 256; a reply ends
 // when the line has been quiet for QuietTickCount ticks of the quiet timer.
 //
-// Threads: SendFrame and WaitReply on the run's worker, ReceiveByte on the
+// Threads: SendFrame and the waits on the run's worker, ReceiveByte on the
 // serial receive thread, QuietTick on the tick source (the window's Timer1,
 // or a TTicker). Shared state is atomic; its consistency rests on the order
 // of the steps in each routine.

@@ -121,7 +121,7 @@ private:
     std::string DevicePath;
     int32_t Mode;
     TRunOptions Options;
-    TSerialComm *Comm = nullptr;
+    TSerialComm *Serial = nullptr;
     bool Fast = false;         // the next exchange is a fast one
     bool LastTryFast = false;  // the last exchange was
     int32_t WriteEchoLength = 0; // learned from the run's first write reply
@@ -167,7 +167,7 @@ void TMainTask::FallBack()
         return;
     Fast = false;
     Outcome.Fast = TFastExchange::Fallback;
-    Comm->SetBatching(true);
+    Serial->SetBatching(true);
     PostLine(LineFastOff);
 }
 
@@ -191,7 +191,7 @@ void TMainTask::Execute()
     Fast = Options.Fast;
     Outcome.Fast = Fast ? TFastExchange::On : TFastExchange::Off;
     Comm.Batching = !Fast;
-    this->Comm = &Comm;
+    Serial = &Comm;
     FramePort = &Comm;
 
     PostLine(LineOpenPort);
