@@ -57,8 +57,8 @@ void Pause(int32_t Ms)
 // The worker of one run: the whole conversation with the device.
 class TMainTask {
 public:
-    TMainTask(TRunHost &Host, int32_t Port, std::string DevicePath, int32_t Mode)
-        : Host(Host), Port(Port), DevicePath(std::move(DevicePath)), Mode(Mode)
+    TMainTask(TRunHost &Host, int32_t Port, std::string DevicePath, int32_t Mode, TRunOptions Options)
+        : Host(Host), Port(Port), DevicePath(std::move(DevicePath)), Mode(Mode), Options(Options)
     {
     }
     void Execute();
@@ -103,12 +103,28 @@ private:
     // Every frame and wake-up goes out through these: each first looks for a
     // stop request, and once one is seen the run sends nothing more.
     bool StopNow();
-    bool Send(int32_t N);
+    bool Send(int32_t N, int32_t ReplyLength = 0);
+    // A request and its reply; ReplyLength is the whole reply's bytes when
+    // the run knows them (0: it does not). Result: that of WaitReply, or -1
+    // when the run stops instead.
+    int32_t Exchange(int32_t N, int32_t TimeOutMs, int32_t ReplyLength);
+    // The device answered otherwise than fast mode expects: the rest of the
+    // run goes in the specified timing.
+    void FallBack();
+    // After a try that was not accepted. True when it was a fast one: its
+    // block then gets all its specified tries after it, so a device that
+    // does not follow loses one try and nothing else.
+    bool FastTryFailed();
 
     TRunHost &Host;
     int32_t Port;
     std::string DevicePath;
     int32_t Mode;
+    TRunOptions Options;
+    TSerialComm *Serial = nullptr;
+    bool Fast = false;         // the next exchange is a fast one
+    bool LastTryFast = false;  // the last exchange was
+    int32_t WriteEchoLength = 0; // learned from the run's first write reply
     bool Stopped = false;
     uint8_t FrameBuffer[FrameBufferSize] = {};
     TRunOutcome Outcome;
@@ -120,11 +136,46 @@ bool TMainTask::StopNow()
     return Stopped;
 }
 
-bool TMainTask::Send(int32_t N)
+bool TMainTask::Send(int32_t N, int32_t ReplyLength)
 {
     if (StopNow())
         return false;
+    ExpectedReplyLength = ReplyLength;
     SendFrame(FrameBuffer, N);
+    return true;
+}
+
+int32_t TMainTask::Exchange(int32_t N, int32_t TimeOutMs, int32_t ReplyLength)
+{
+    const int64_t GapNs = int64_t{Options.GapMs > 0 ? Options.GapMs : 0} * 1000000;
+    if (Fast) {
+        WaitLineQuiet(GapNs);
+        // Bytes after a reply taken whole: it was not, or the device adds to it.
+        if (LateBytes.load() > 0)
+            FallBack();
+    }
+    LastTryFast = Fast;
+    const int32_t Whole = Fast ? ReplyLength : 0;
+    if (!Send(N, Whole))
+        return -1;
+    return Whole > 0 ? WaitWholeReply(FrameBuffer, TimeOutMs, GapNs) : WaitReply(FrameBuffer, TimeOutMs);
+}
+
+void TMainTask::FallBack()
+{
+    if (!Fast)
+        return;
+    Fast = false;
+    Outcome.Fast = TFastExchange::Fallback;
+    Serial->SetBatching(true);
+    PostLine(LineFastOff);
+}
+
+bool TMainTask::FastTryFailed()
+{
+    if (!LastTryFast)
+        return false;
+    FallBack();
     return true;
 }
 
@@ -137,6 +188,10 @@ void TMainTask::Execute()
     Comm.DevicePath = DevicePath;
     SetRunLineSettings(Comm);
     Comm.OnByte = ReceiveByte;
+    Fast = Options.Fast;
+    Outcome.Fast = Fast ? TFastExchange::On : TFastExchange::Off;
+    Comm.Batching = !Fast;
+    Serial = &Comm;
     FramePort = &Comm;
 
     PostLine(LineOpenPort);
@@ -181,6 +236,8 @@ bool TMainTask::Converse(TSerialComm &Comm)
         Comm.Write(WakeUp, sizeof WakeUp);
         Pause(PauseMs);
     }
+    // Whatever answered the wake-up is no reply to a frame.
+    ClearLateInput();
     if (!AskVersion())
         return false;
     if (Mode == RunModeProgram && !WritePass())
@@ -203,11 +260,13 @@ bool TMainTask::Converse(TSerialComm &Comm)
 
 bool TMainTask::AskVersion()
 {
-    for (int32_t Try = 0; Try < VersionTries; ++Try) {
+    int32_t Tries = VersionTries;
+    for (int32_t Try = 0; Try < Tries; ++Try) {
         FrameBuffer[0] = CommandVersion;
-        if (!Send(1))
+        const int32_t Count = Exchange(1, VersionTimeOutMs, 3 + 1);
+        if (Count < 0)
             return false;
-        const bool Accepted = VersionReplyAccepted(WaitReply(FrameBuffer, VersionTimeOutMs));
+        const bool Accepted = VersionReplyAccepted(Count);
         CountTry(Outcome.Status.Version, Try, Accepted);
         if (Accepted) {
             Outcome.HasVersion = true;
@@ -216,6 +275,8 @@ bool TMainTask::AskVersion()
                      std::to_string(FrameBuffer[1]) + "." + std::to_string(FrameBuffer[2]) + "\".");
             return true;
         }
+        if (FastTryFailed())
+            ++Tries;
     }
     Outcome.Result = TRunResult::NoReply;
     PostLine("");
@@ -245,16 +306,23 @@ bool TMainTask::WritePass()
         PostProgress();
         const int32_t Address = ProgressBytes.load();
         bool Done = false, Answered = false;
-        int32_t N = 0;
-        for (int32_t Try = 0; Try < WriteTries && !Done; ++Try) {
+        int32_t N = 0, Tries = WriteTries;
+        for (int32_t Try = 0; Try < Tries && !Done; ++Try) {
             N = PutAddress(CommandWrite);
             for (int32_t K = 0; K < N; ++K)
                 FrameBuffer[4 + K] = DeviceImage[Address + K];
-            if (!Send(4 + N))
+            const int32_t Count = Exchange(4 + N, BlockTimeOutMs, WriteEchoLength);
+            if (Count < 0)
                 return false;
-            Done = WriteReplyAccepted(FrameBuffer, WaitReply(FrameBuffer, BlockTimeOutMs), Address);
+            Done = WriteReplyAccepted(FrameBuffer, Count, Address);
             Answered = Answered || ReplyArrived();
             CountTry(Outcome.Status.Write, Try, Done);
+            // The echo's length is the device's own: the first one, taken
+            // with the quiet time, sets it for the rest of the pass.
+            if (Done && Fast && WriteEchoLength == 0)
+                WriteEchoLength = Count + 1;
+            if (!Done && FastTryFailed())
+                ++Tries;
         }
         if (!Done) {
             Fail(TRunResult::Write, Answered);
@@ -278,12 +346,12 @@ bool TMainTask::ReadPass()
         PostProgress();
         const int32_t Address = ProgressBytes.load();
         bool Done = false, Kept = false, Answered = false;
-        int32_t N = 0;
-        for (int32_t Try = 0; Try < ReadTries && !Done; ++Try) {
+        int32_t N = 0, Tries = ReadTries;
+        for (int32_t Try = 0; Try < Tries && !Done; ++Try) {
             N = PutAddress(CommandRead);
-            if (!Send(4))
+            const int32_t Count = Exchange(4, BlockTimeOutMs, 3 + N + 1);
+            if (Count < 0)
                 return false;
-            const int32_t Count = WaitReply(FrameBuffer, BlockTimeOutMs);
             Answered = Answered || ReplyArrived();
             if (Mode == RunModeProgram || Mode == RunModeCompare) {
                 Done = ReadReplyAccepted(FrameBuffer, Count, Address, N);
@@ -293,6 +361,8 @@ bool TMainTask::ReadPass()
                 Done = Mode == RunModeRead || ReadReplyAccepted(FrameBuffer, Count, Address, N);
             }
             CountTry(Outcome.Status.Read, Try, Done);
+            if (!Done && FastTryFailed())
+                ++Tries;
         }
         // A block read whole but different is the detailed comparison's finding, not its end.
         if (!Done && Kept && Mode == RunModeCompareDetails) {
@@ -342,6 +412,16 @@ bool PrepareImage(TRunFrontEnd &FrontEnd)
 }
 
 } // namespace
+
+const char *FastExchangeName(TFastExchange Fast)
+{
+    switch (Fast) {
+    case TFastExchange::Off: return "off";
+    case TFastExchange::On: return "on";
+    case TFastExchange::Fallback: return "fallback";
+    }
+    return "";
+}
 
 const char *RunResultName(TRunResult Result)
 {
@@ -412,14 +492,15 @@ bool StartRun(TRunFrontEnd &FrontEnd, int32_t Mode)
 
     PortIndex = FrontEnd.ChosenPort();
     RunDevicePath = FrontEnd.ChosenDevicePath();
+    const TRunOptions Options = FrontEnd.ChosenRunOptions();
     RunInProgress = true;
     ProgressBytes = 0;
     FrontEnd.BeginRun();
     RunMode = Mode;
     std::memset(ReadImage, 0, sizeof ReadImage);
 
-    LastWorker.Thread = std::thread([&FrontEnd, Port = PortIndex, Path = RunDevicePath, Mode] {
-        TMainTask Task(FrontEnd, Port, Path, Mode);
+    LastWorker.Thread = std::thread([&FrontEnd, Port = PortIndex, Path = RunDevicePath, Mode, Options] {
+        TMainTask Task(FrontEnd, Port, Path, Mode, Options);
         Task.Execute();
     });
     return true;

@@ -44,8 +44,20 @@ struct TRunStatus {
     int32_t Repeats() const { return Version.Repeats + Write.Repeats + Read.Repeats; }
 };
 
+// How a run times its exchanges. The default is the specified timing; the
+// window never asks for anything else.
+struct TRunOptions {
+    bool Fast = false; // a reply ends when it is whole, not after the quiet time
+    int32_t GapMs = 1; // fast: the line's quiet before each request
+};
+
+// Fast exchange in a run: not asked for, kept to the end, or given up after
+// the device answered otherwise (the rest of the run in the specified timing).
+enum class TFastExchange : uint8_t { Off, On, Fallback };
+
 struct TRunOutcome {
     TRunResult Result = TRunResult::None;
+    TFastExchange Fast = TFastExchange::Off;
     int32_t FailedAddress = -1; // the block that failed, where one did
     bool HasVersion = false;
     uint8_t Version[3] = {};
@@ -56,6 +68,8 @@ struct TRunOutcome {
 
 // "ok", "port", "no-reply", "write", "verify", "read", "interrupted"; "" for None.
 const char *RunResultName(TRunResult Result);
+// "off", "on", "fallback".
+const char *FastExchangeName(TFastExchange Fast);
 // "1.2.3", or "" when the device never answered.
 std::string RunVersionText(const TRunOutcome &Outcome);
 
@@ -97,6 +111,7 @@ public:
     virtual void BeginRun() = 0;
     // A device path that replaces COM n (the CLI's --port /dev/...); empty for COM n.
     virtual std::string ChosenDevicePath() { return {}; }
+    virtual TRunOptions ChosenRunOptions() { return {}; }
 };
 
 extern int32_t RunMode;                   // 1 programming, 2 comparison, 3 read, 4 detailed comparison

@@ -83,6 +83,7 @@ bool TSerialComm::Open()
     Thread->Handle = Handle;
     Thread->OnByte = OnByte;
     Thread->Priority = Priority;
+    Thread->Batching = Batching;
     TSerialCommThread *Receiver = Thread;
     Worker = std::thread([Receiver] {
         SetReceivePriority(Receiver->Priority);
@@ -130,6 +131,13 @@ bool TSerialComm::Write(const uint8_t *Data, int32_t Count)
         return false;
     std::memcpy(WriteBuffer, Data, static_cast<size_t>(Count));
     return WritePort(Handle, WriteBuffer, Count, WriteTimeoutPerByte(BaudRate));
+}
+
+void TSerialComm::SetBatching(bool On)
+{
+    Batching = On;
+    if (Thread != nullptr)
+        Thread->Batching = On;
 }
 
 void SetRunLineSettings(TSerialComm &Comm)

@@ -408,9 +408,12 @@ void TSerialCommThread::Execute()
                 // Bytes trickle in one by one on a slow line and come without end
                 // in a flood: a short wait (for the stop only) lets the next read
                 // take them in a batch, one wake-up for many bytes. A reply ends
-                // only after QuietTickCount ticks of quiet, so the wait costs nothing.
-                pollfd Stop = Wait[0];
-                poll(&Stop, 1, BatchWaitMs);
+                // only after QuietTickCount ticks of quiet, so the wait costs nothing
+                // there; a fast exchange ends a reply by its length and turns it off.
+                if (Batching.load()) {
+                    pollfd Stop = Wait[0];
+                    poll(&Stop, 1, BatchWaitMs);
+                }
             } else if (N == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
                 PortAlive = false;
             }

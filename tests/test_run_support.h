@@ -164,6 +164,7 @@ public:
 
     int32_t Port = 0;
     std::string DevicePath;
+    TRunOptions Options;
     std::vector<std::string> Preparation;
     std::vector<std::string> SettingsErrors;
     int BeginRuns = 0;
@@ -175,6 +176,7 @@ public:
     void ShowSettingsError(const std::string &Text) override { SettingsErrors.push_back(Text); }
     int32_t ChosenPort() override { return Port; }
     std::string ChosenDevicePath() override { return DevicePath; }
+    TRunOptions ChosenRunOptions() override { return Options; }
     void BeginRun() override
     {
         ++BeginRuns;
