@@ -107,6 +107,8 @@ std::string EncodeChildRecord(const TChildRecord &R)
     case TChildKind::Start:
         Put.Text(R.Job.Token);
         Put.I32(R.Job.Mode);
+        Put.U8(R.Job.Options.Fast);
+        Put.I32(R.Job.Options.GapMs);
         Put.Text(R.Job.Port);
         Put.Text(R.Job.SetFile);
         Put.Text(R.Job.SetBytes);
@@ -123,6 +125,7 @@ std::string EncodeChildRecord(const TChildRecord &R)
     case TChildKind::Status: Put.Status(R.Status); break;
     case TChildKind::Outcome:
         Put.U8(static_cast<uint8_t>(R.Outcome.Result));
+        Put.U8(static_cast<uint8_t>(R.Outcome.Fast));
         Put.I32(R.Outcome.FailedAddress);
         Put.U8(R.Outcome.HasVersion);
         for (const uint8_t V : R.Outcome.Version)
@@ -173,6 +176,8 @@ bool TChildRecordReader::Next(TChildRecord &R)
     case TChildKind::Start:
         R.Job.Token = Take.Text();
         R.Job.Mode = Take.I32();
+        R.Job.Options.Fast = Take.U8() != 0;
+        R.Job.Options.GapMs = Take.I32();
         R.Job.Port = Take.Text();
         R.Job.SetFile = Take.Text();
         R.Job.SetBytes = Take.Text();
@@ -194,6 +199,9 @@ bool TChildRecordReader::Next(TChildRecord &R)
         const uint8_t Result = Take.U8();
         Take.Bad = Take.Bad || Result > static_cast<uint8_t>(TRunResult::Interrupted);
         R.Outcome.Result = static_cast<TRunResult>(Result);
+        const uint8_t Fast = Take.U8();
+        Take.Bad = Take.Bad || Fast > static_cast<uint8_t>(TFastExchange::Fallback);
+        R.Outcome.Fast = static_cast<TFastExchange>(Fast);
         R.Outcome.FailedAddress = Take.I32();
         R.Outcome.HasVersion = Take.U8() != 0;
         for (uint8_t &V : R.Outcome.Version)

@@ -30,11 +30,12 @@ enum class TNoteKind : uint8_t {
     Problem,     // why something failed, or anything else the run's process wrote
 };
 
-// What a child runs: one port, one mode. Later options (the fast exchange)
-// are fields here and in Put/Take of the job.
+// What a child runs: one port, one mode, as a run's options time it. A new
+// option is a field here and one in Put and Take of the job.
 struct TChildJob {
     std::string Token; // the one its command line names
     int32_t Mode = 0;
+    TRunOptions Options;
     std::string Port;
     std::string SetFile;  // as the caller names it
     std::string SetBytes; // program, compare: the settings record itself

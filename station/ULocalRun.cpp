@@ -19,8 +19,8 @@ namespace {
 // these on its own thread; nothing else runs meanwhile but the ticker.
 class TLocalFrontEnd : public TRunFrontEnd {
 public:
-    TLocalFrontEnd(TStationHost &Host, int32_t Port, std::string DevicePath)
-        : Host(Host), Port(Port), DevicePath(std::move(DevicePath))
+    TLocalFrontEnd(TStationHost &Host, int32_t Port, std::string DevicePath, const TRunOptions &Options)
+        : Host(Host), Port(Port), DevicePath(std::move(DevicePath)), Options(Options)
     {
     }
     void ClearLog() override {}
@@ -29,6 +29,7 @@ public:
     void ShowSettingsError(const std::string &Text) override { Host.PortNote(0, TNoteKind::Problem, Text); }
     int32_t ChosenPort() override { return Port; }
     std::string ChosenDevicePath() override { return DevicePath; }
+    TRunOptions ChosenRunOptions() override { return Options; }
     void BeginRun() override { Ticker = std::make_unique<TTicker>(); }
     void ShowLine(const std::string &Line) override { Host.PortLine(0, Line); }
     void ShowProgress(int32_t) override {} // the status carries it
@@ -49,6 +50,7 @@ private:
     TStationHost &Host;
     int32_t Port;
     std::string DevicePath;
+    TRunOptions Options;
     std::unique_ptr<TTicker> Ticker;
 };
 
@@ -158,7 +160,7 @@ TLocalRun RunHere(const TChildJob &Job, TStationHost &Host)
         Run.Error = "zestaw niekompletny";
         return Run;
     }
-    TLocalFrontEnd FrontEnd(Host, Port, DevicePath);
+    TLocalFrontEnd FrontEnd(Host, Port, DevicePath, Job.Options);
     if (!StartRun(FrontEnd, Job.Mode)) {
         Run.SettingsFinding = true;
         Run.Error = CheckSettings();

@@ -111,6 +111,7 @@ void SettleRecord(TPortRecord &Record, const TRunOutcome &Outcome)
     Record.Result = PortResultOf(Outcome.Result);
     Record.FailedAddress = Outcome.FailedAddress;
     Record.Status = Outcome.Status;
+    Record.Fast = Outcome.Fast;
     if (!Outcome.PortError.empty())
         Record.Error = Outcome.PortError;
 }

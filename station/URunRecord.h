@@ -46,6 +46,7 @@ struct TPortRecord {
     std::string Error;
     std::string UnitKey;    // the unit the set was for, where the caller named one
     TRunStatus Status;      // tries and repeats as the run ended
+    TFastExchange Fast = TFastExchange::Off;
 };
 
 // A record of a run starting now on Port: its time and stable name.

@@ -235,6 +235,7 @@ void TStation::Launch(size_t Index)
     Start.Kind = TChildKind::Start;
     Start.Job.Token = NewChildToken();
     Start.Job.Mode = Job.Mode;
+    Start.Job.Options = Job.Options;
     Start.Job.Port = Name;
     Start.Job.SetFile = Set.File;
     Start.Job.SetBytes = Set.Bytes;

@@ -35,6 +35,7 @@ using TSetProvider = std::function<bool(size_t Port, const std::string &Name, TR
 
 struct TStationJob {
     int32_t Mode = RunModeCompare; // RunModeProgram, RunModeCompare or RunModeRead
+    TRunOptions Options;           // every port's run is timed so
     std::vector<std::string> Ports;
     TSetProvider SetFor;
     // Read: the set what the device does not hold comes from; empty for a new default set.

@@ -42,6 +42,7 @@ TRunOutcome OutcomeOf(TRunResult Result, int32_t FailedAddress = -1)
     O.Status.Phase = TRunPhase::Ended;
     O.Status.Read = {300, 44};
     O.DurationMs = 13900;
+    O.Fast = TFastExchange::On;
     return O;
 }
 
@@ -52,8 +53,8 @@ std::vector<TChildRecord> SampleRecords()
     std::vector<TChildRecord> Out;
     TChildRecord Start;
     Start.Kind = TChildKind::Start;
-    Start.Job = {"0123abcd",        RunModeRead,       "/dev/ttyUSB0\n\x04\x00\x00\x00\x03L", "a.set",
-                 "",                "out/ttyUSB0.set", "img/ttyUSB0.img",                     std::string(13676, '\xA5')};
+    Start.Job = {"0123abcd",        RunModeRead,       {true, 3}, "/dev/ttyUSB0\n\x04\x00\x00\x00\x03L", "a.set",
+                 "",                "out/ttyUSB0.set", "img/ttyUSB0.img",       std::string(13676, '\xA5')};
     Out.push_back(Start);
     Out.push_back(Text(TChildKind::Stop, ""));
     // Whatever a text holds stays in it: a newline, a length, a whole record.
@@ -71,6 +72,7 @@ std::vector<TChildRecord> SampleRecords()
     Outcome.Kind = TChildKind::Outcome;
     Outcome.Outcome = OutcomeOf(TRunResult::NoReply, 160);
     Outcome.Outcome.PortError = "COM3: CreateFile: Access is denied. (5)";
+    Outcome.Outcome.Fast = TFastExchange::Fallback;
     Out.push_back(Outcome);
     TChildRecord Done;
     Done.Kind = TChildKind::Done;
@@ -131,6 +133,7 @@ const TBrokenRow BrokenRows[] = {
     {"BytesBeyondItsFields", Framed(std::string("\x02", 1) + "x"), true},
     {"PhaseOutOfRange", Framed(std::string("\x05\x09", 2) + std::string(28, '\0')), true},
     {"NoteOfNoKind", Framed(std::string("\x04\x07\x00\x00\x00\x00", 6)), true},
+    {"FastOfNoKind", Framed(std::string("\x06\x01\x05", 3) + std::string(60, '\0')), true},
     {"LineOfText", "Programowanie zakończone pozytywnie.\n", true},
     {"HalfARecord", EncodeChildRecord(Text(TChildKind::Line, "Reset...")).substr(0, 9), false},
 };
@@ -526,6 +529,7 @@ TEST(Station, RecordFromTheOutcome)
     EXPECT_EQ(R.FailedAddress, 160);
     EXPECT_EQ(R.Version, "");
     EXPECT_EQ(R.Status.Read.Repeats, 44);
+    EXPECT_EQ(R.Fast, TFastExchange::On);
     EXPECT_EQ(R.SetSha256, std::string(64, '5'));
     EXPECT_EQ(R.ImageSha256, std::string(64, 'e'));
     EXPECT_EQ(R.Time.size(), 25u) << R.Time;
@@ -542,6 +546,7 @@ TEST(Station, SetPerPortAndRefusal)
     TStation Station(Host, Launcher);
     TStationJob Job;
     Job.Mode = RunModeProgram;
+    Job.Options = {true, 4};
     Job.Ports = {"A", "B", "C"};
     std::vector<std::string> Asked;
     Job.SetFor = [&](size_t Port, const std::string &Name, TRunSet &Set, std::string &Refusal) {
@@ -563,6 +568,8 @@ TEST(Station, SetPerPortAndRefusal)
     for (size_t I = 0; I < 2; ++I) {
         EXPECT_EQ(Launcher.Seen.Jobs[I].SetBytes, std::string(13676, static_cast<char>('0' + I)));
         EXPECT_EQ(Launcher.Seen.Jobs[I].SetFile, "unit" + std::to_string(I) + ".set");
+        EXPECT_TRUE(Launcher.Seen.Jobs[I].Options.Fast);
+        EXPECT_EQ(Launcher.Seen.Jobs[I].Options.GapMs, 4);
         EXPECT_EQ(Host.Records[I].UnitKey, "SN-" + std::to_string(100 + I));
         EXPECT_EQ(Host.Records[I].Result, TPortResult::Ok);
     }
