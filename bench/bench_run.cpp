@@ -3,10 +3,20 @@
 // 10 ms ticks of quiet, the wake-up and the resets sleep 5 x 100 ms each.
 // BM_EightProgrammingRuns programs eight simulators with one command and
 // sets it against one programming run: wall time, CPU, memory.
+// The BM_Line... benchmarks run in process against a simulator with the
+// wire's pace (and more of a real line), in the specified timing and in
+// fast mode, each with a simulator of its own.
+#include "UDecls.h"
+#include "UFrames.h"
+#include "UProcs.h"
+#include "URun.h"
+
 #include <benchmark/benchmark.h>
 
 #include <atomic>
 #include <chrono>
+#include <memory>
+#include <mutex>
 #include <csignal>
 #include <dirent.h>
 #include <fstream>
@@ -315,11 +325,219 @@ void BM_FloodRun(benchmark::State &State)
         State.SkipWithError("the flooded comparison did not fail as it should");
 }
 
+// A run in this process, as the CLI makes it: direct calls, a ticker.
+class TBenchFrontEnd : public TRunFrontEnd {
+public:
+    std::string DevicePath;
+    TRunOptions Options;
+    TRunOutcome Outcome;
+
+    void ClearLog() override {}
+    void AppendLine(const std::string &, bool) override {}
+    void TakeSettings() override {}
+    void ShowSettingsError(const std::string &) override {}
+    int32_t ChosenPort() override { return 1; }
+    std::string ChosenDevicePath() override { return DevicePath; }
+    TRunOptions ChosenRunOptions() override { return Options; }
+    void BeginRun() override { Ticker = std::make_unique<TTicker>(); }
+    void ShowLine(const std::string &) override {}
+    void ShowProgress(int32_t) override {}
+    void RunFinished() override {}
+    void ShowOutcome(const TRunOutcome &Given) override { Outcome = Given; }
+    void Finish()
+    {
+        WaitRunEnd();
+        Ticker.reset();
+        RunInProgress = false;
+    }
+
+private:
+    std::unique_ptr<TTicker> Ticker;
+};
+
+// A simulator of its own on LINE, with Options; stopped with the object.
+class TBenchSimulator {
+public:
+    TBenchSimulator(const std::string &Link, std::vector<std::string> Options)
+    {
+        std::vector<std::string> Args = {std::string(TW_BIN_DIR) + "/trackwarden-sim", "--link", Link};
+        Args.insert(Args.end(), Options.begin(), Options.end());
+        int Ready[2];
+        if (pipe(Ready) != 0)
+            return;
+        Pid = Spawn(Args, Ready[1]);
+        close(Ready[1]);
+        char Line[256] = {};
+        FILE *Stream = fdopen(Ready[0], "r");
+        Listening = Pid > 0 && std::fgets(Line, sizeof Line, Stream) != nullptr;
+        std::fclose(Stream);
+    }
+    ~TBenchSimulator()
+    {
+        if (Pid > 0) {
+            kill(Pid, SIGTERM);
+            waitpid(Pid, nullptr, 0);
+        }
+    }
+    bool Listening = false;
+
+private:
+    pid_t Pid = 0;
+};
+
+struct TLineRun {
+    int32_t Mode;
+    bool Fast;
+    std::vector<std::string> SimOptions;
+    int32_t GapMs = 1;
+};
+
+// The wire's pace, and no time of the device's own beyond it.
+const std::vector<std::string> Wire = {"--wire", "--delay", "0"};
+
+std::vector<std::string> WireAnd(std::vector<std::string> More)
+{
+    std::vector<std::string> Options = Wire;
+    Options.insert(Options.end(), More.begin(), More.end());
+    return Options;
+}
+
+// One run in this process; its wall time, or -1 when it failed.
+double LineRun(const TLineRun &Run, TRunOutcome &Outcome)
+{
+    SetDefaultSettings();
+    const std::string Link = Folder + "LINE";
+    std::vector<std::string> Options = Run.SimOptions;
+    if (Run.Mode == RunModeCompare) {
+        // The device holds the set's image: the comparison succeeds.
+        EncodeDeviceImage();
+        const std::string Memory = Folder + "line.bin";
+        FILE *File = std::fopen(Memory.c_str(), "wb");
+        const bool Written = File != nullptr && std::fwrite(DeviceImage, 1, DeviceImageSize, File) == DeviceImageSize;
+        if (File == nullptr || std::fclose(File) != 0 || !Written)
+            return -1;
+        Options.insert(Options.end(), {"--memory", Memory});
+    }
+    // The simulator's timed log of the last run, to see where the time goes.
+    if (const char *Log = std::getenv("TW_BENCH_SIM_LOG"))
+        Options.insert(Options.end(), {"--log", Log, "--log-times"});
+    TBenchSimulator Sim(Link, Options);
+    if (!Sim.Listening)
+        return -1;
+    TBenchFrontEnd FrontEnd;
+    FrontEnd.DevicePath = Link;
+    FrontEnd.Options.Fast = Run.Fast;
+    FrontEnd.Options.GapMs = Run.GapMs;
+    const auto Start = std::chrono::steady_clock::now();
+    if (!StartRun(FrontEnd, Run.Mode))
+        return -1;
+    FrontEnd.Finish();
+    const double Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
+    Outcome = FrontEnd.Outcome;
+    return Outcome.Result == TRunResult::Ok ? Seconds : -1;
+}
+
+// Exchanges of a run's kind: the floor of the specified timing is five
+// ticks each, plus the wake-up and the resets.
+int LineExchanges(int32_t Mode)
+{
+    return Mode == RunModeProgram ? 1 + 2 * Blocks : 1 + Blocks;
+}
+
+void LineBench(benchmark::State &State, TLineRun Run)
+{
+    double Wall = 0;
+    int Failures = 0, Fallbacks = 0;
+    for (auto _ : State) {
+        TRunOutcome Outcome;
+        const double Seconds = LineRun(Run, Outcome);
+        Failures += Seconds < 0;
+        Fallbacks += Outcome.Fast == TFastExchange::Fallback;
+        State.SetIterationTime(Seconds < 0 ? 0 : Seconds);
+        Wall += Seconds < 0 ? 0 : Seconds;
+    }
+    const double Floor = LineExchanges(Run.Mode) * QuietTicks * TickSeconds + 0.5 + 0.5;
+    const double Runs = static_cast<double>(State.iterations());
+    State.counters["floor_s"] = Floor;
+    State.counters["speedup"] = Floor / (Wall / Runs);
+    State.counters["fallbacks"] = Fallbacks;
+    State.counters["failures"] = Failures;
+    if (Failures > 0)
+        State.SkipWithError("the run did not end with success");
+}
+
+void BM_LineProgramming(benchmark::State &State) { LineBench(State, {RunModeProgram, false, Wire}); }
+void BM_LineProgrammingFast(benchmark::State &State) { LineBench(State, {RunModeProgram, true, Wire}); }
+void BM_LineComparison(benchmark::State &State) { LineBench(State, {RunModeCompare, false, Wire}); }
+void BM_LineComparisonFast(benchmark::State &State) { LineBench(State, {RunModeCompare, true, Wire}); }
+void BM_LineRead(benchmark::State &State) { LineBench(State, {RunModeRead, false, Wire}); }
+void BM_LineReadFast(benchmark::State &State) { LineBench(State, {RunModeRead, true, Wire}); }
+// Without the gap: the wire, the wake-up and the resets alone.
+void BM_LineComparisonFastGap0(benchmark::State &State) { LineBench(State, {RunModeCompare, true, Wire, 0}); }
+void BM_LineReadFastGap0(benchmark::State &State) { LineBench(State, {RunModeRead, true, Wire, 0}); }
+// The device's own 2 ms per request, as the plain simulator has it.
+void BM_LineProgrammingFastDelay2(benchmark::State &State)
+{
+    LineBench(State, {RunModeProgram, true, {"--wire", "--delay", "2"}});
+}
+// A USB adapter with its latency timer at the common default.
+void BM_LineProgrammingLatency16(benchmark::State &State)
+{
+    LineBench(State, {RunModeProgram, false, WireAnd({"--latency", "16"})});
+}
+void BM_LineProgrammingFastLatency16(benchmark::State &State)
+{
+    LineBench(State, {RunModeProgram, true, WireAnd({"--latency", "16"})});
+}
+void BM_LineProgrammingFastLatency1(benchmark::State &State)
+{
+    LineBench(State, {RunModeProgram, true, WireAnd({"--latency", "1"})});
+}
+// A device deaf for 5 ms after each reply loses a request sent after the
+// 1 ms gap: fast mode loses that try and falls back. Each iteration makes
+// the run in the specified timing too; fallback_cost_s is the difference.
+void BM_LineProgrammingFastDeaf(benchmark::State &State)
+{
+    const std::vector<std::string> Deaf = WireAnd({"--deaf-ms", "5"});
+    double Wall = 0, Specified = 0;
+    int Failures = 0, Fallbacks = 0;
+    for (auto _ : State) {
+        TRunOutcome Outcome;
+        const double Plain = LineRun({RunModeProgram, false, Deaf}, Outcome);
+        const double Seconds = LineRun({RunModeProgram, true, Deaf}, Outcome);
+        Failures += Plain < 0 || Seconds < 0;
+        Fallbacks += Outcome.Fast == TFastExchange::Fallback;
+        State.SetIterationTime(Seconds < 0 ? 0 : Seconds);
+        Wall += Seconds;
+        Specified += Plain;
+    }
+    const double Runs = static_cast<double>(State.iterations());
+    State.counters["specified_s"] = Specified / Runs;
+    State.counters["fallback_cost_s"] = (Wall - Specified) / Runs;
+    State.counters["fallbacks"] = Fallbacks;
+    State.counters["failures"] = Failures;
+    if (Failures > 0 || Fallbacks != State.iterations())
+        State.SkipWithError("a run failed, or the fast one did not fall back");
+}
+
 BENCHMARK(BM_ProgrammingRun)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 BENCHMARK(BM_ComparisonRun)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 BENCHMARK(BM_ReadRun)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 BENCHMARK(BM_EightProgrammingRuns)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 BENCHMARK(BM_FloodRun)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_LineProgramming)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_LineProgrammingFast)->Iterations(3)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_LineComparison)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_LineComparisonFast)->Iterations(3)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_LineRead)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_LineReadFast)->Iterations(3)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_LineComparisonFastGap0)->Iterations(3)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_LineReadFastGap0)->Iterations(3)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_LineProgrammingFastDelay2)->Iterations(3)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_LineProgrammingLatency16)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_LineProgrammingFastLatency16)->Iterations(3)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_LineProgrammingFastLatency1)->Iterations(3)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_LineProgrammingFastDeaf)->Iterations(2)->UseManualTime()->Unit(benchmark::kSecond);
 
 } // namespace
 

@@ -1,7 +1,7 @@
 #include "Cp1250.h"
 #include "UDecls.h"
 #include "UFields.h"
-#include "UImageDecode.h"
+#include "UImage.h"
 #include "UImageMap.h"
 #include "UProcs.h"
 

@@ -4,7 +4,7 @@
 // field, report findings inside the image, and compare without a fault.
 #include "UDecls.h"
 #include "UFields.h"
-#include "UImageDecode.h"
+#include "UImage.h"
 #include "UImageMap.h"
 #include "UProcs.h"
 

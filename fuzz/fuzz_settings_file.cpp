@@ -4,7 +4,7 @@
 // invariant aborts.
 #include "UDecls.h"
 #include "UFields.h"
-#include "UImageDecode.h"
+#include "UImage.h"
 #include "UImageMap.h"
 #include "UProcs.h"
 #include "UTextSlots.h"

@@ -25,6 +25,12 @@ bool TEvent::Wait(int32_t TimeOutMs)
     return Changed.wait_for(Guard, std::chrono::milliseconds(TimeOutMs), [this] { return Signalled; });
 }
 
+bool TEvent::WaitUntil(std::chrono::steady_clock::time_point Deadline)
+{
+    std::unique_lock<std::mutex> Guard(Lock);
+    return Changed.wait_until(Guard, Deadline, [this] { return Signalled; });
+}
+
 bool TEvent::IsSet()
 {
     std::lock_guard<std::mutex> Guard(Lock);

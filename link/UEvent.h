@@ -12,6 +12,8 @@ public:
     void Reset();
     // Waits until set; a negative time-out waits without limit. True when set.
     bool Wait(int32_t TimeOutMs = -1);
+    // Waits until set or until Deadline. True when set.
+    bool WaitUntil(std::chrono::steady_clock::time_point Deadline);
     bool IsSet();
 
 private:

@@ -2,7 +2,7 @@
 // checksum byte that makes all its bytes sum to 0 modulo 256; a reply ends
 // when the line has been quiet for QuietTickCount ticks of the quiet timer.
 //
-// Threads: SendFrame and WaitReply on the run's worker, ReceiveByte on the
+// Threads: SendFrame and the waits on the run's worker, ReceiveByte on the
 // serial receive thread, QuietTick on the tick source (the window's Timer1,
 // or a TTicker). Shared state is atomic; its consistency rests on the order
 // of the steps in each routine.
@@ -52,6 +52,9 @@ bool SendFrame(uint8_t *FrameBuffer, int32_t N);
 // reply with a valid checksum, else 0.
 int32_t WaitReply(uint8_t *FrameBuffer, int32_t TimeOutMs);
 
+// After WaitReply: whether any byte came back to the last request, valid or not.
+bool ReplyArrived();
+
 // The serial port's OnByte.
 void ReceiveByte(uint8_t Byte);
 
@@ -60,6 +63,45 @@ void QuietTick();
 
 // Start and end of a run: nothing collected, no countdown, events reset.
 void ResetFrameState();
+
+// Fast exchange, the CLI's opt-in: a reply the run knows the length of ends
+// the moment it is whole (that length, a valid checksum) once the line has
+// stayed quiet for a gap after it; any other reply ends after the quiet
+// time, measured on FrameClock rather than by ticks. While
+// ExpectedReplyLength is 0 every exchange is the specified one.
+
+// The frame layer's time in fast mode: the steady clock, or a script in tests.
+class TFrameClock {
+public:
+    virtual ~TFrameClock() = default;
+    virtual int64_t NowNs() = 0;
+    // Returns at DeadlineNs, or earlier once Event is set.
+    virtual void Wait(TEvent &Event, int64_t DeadlineNs) = 0;
+    virtual void SleepUntil(int64_t DeadlineNs) = 0;
+};
+extern std::atomic<TFrameClock *> FrameClock;
+
+// The quiet time of a fast exchange's reply that is not whole: five ticks.
+constexpr int64_t FastQuietNs = int64_t{QuietTickCount} * QuietTickIntervalMs * 1000000;
+
+// Bytes of the whole reply, checksum included, that the next request
+// expects; set before SendFrame, 0 for the specified exchange.
+extern std::atomic<int32_t> ExpectedReplyLength;
+// When the last byte came, collected or not.
+extern std::atomic<int64_t> LastByteNs;
+// Bytes that came while no reply was being collected, since ClearLateInput.
+extern std::atomic<int32_t> LateBytes;
+
+// WaitReply of a request sent with ExpectedReplyLength set: the same
+// result, the same copy over FrameBuffer, ended as said above. In such an
+// exchange ReplyEndEvent is set when the reply reaches that length and
+// when it passes it, so that the wait wakes for those bytes only.
+int32_t WaitWholeReply(uint8_t *FrameBuffer, int32_t TimeOutMs, int64_t GapNs);
+
+// Returns once no byte has come for GapNs.
+void WaitLineQuiet(int64_t GapNs);
+
+void ClearLateInput();
 
 // A thread that calls QuietTick every QuietTickIntervalMs, for front ends
 // without a window timer (the CLI, tests).

@@ -57,15 +57,44 @@ void Pause(int32_t Ms)
 // The worker of one run: the whole conversation with the device.
 class TMainTask {
 public:
-    TMainTask(TRunHost &Host, int32_t Port, std::string DevicePath, int32_t Mode)
-        : Host(Host), Port(Port), DevicePath(std::move(DevicePath)), Mode(Mode)
+    TMainTask(TRunHost &Host, int32_t Port, std::string DevicePath, int32_t Mode, TRunOptions Options)
+        : Host(Host), Port(Port), DevicePath(std::move(DevicePath)), Mode(Mode), Options(Options)
     {
     }
     void Execute();
 
 private:
     void PostLine(const std::string &Line) { Host.ShowLine(Line); }
-    void PostProgress() { Host.ShowProgress(ProgressBytes.load()); }
+    void PostProgress()
+    {
+        Host.ShowProgress(ProgressBytes.load());
+        PostStatus();
+    }
+    void PostStatus()
+    {
+        Outcome.Status.Bytes = ProgressBytes.load();
+        Host.ShowStatus(Outcome.Status);
+    }
+    void EnterPhase(TRunPhase Phase)
+    {
+        Outcome.Status.Phase = Phase;
+        PostStatus();
+    }
+    // A try of Pass has been answered or not; a repeat counts beyond the first try.
+    void CountTry(TPassTries &Pass, int32_t Try, bool Accepted)
+    {
+        ++Pass.Tries;
+        Pass.Repeats += Try > 0;
+        if (!Accepted)
+            PostStatus();
+    }
+    // The failing block: NoReply when none of its tries got a byte back.
+    bool Fail(TRunResult Result, bool Answered)
+    {
+        Outcome.Result = Answered ? Result : TRunResult::NoReply;
+        Outcome.FailedAddress = ProgressBytes.load();
+        return false;
+    }
     bool Converse(TSerialComm &Comm);
     bool AskVersion();
     bool WritePass();
@@ -74,14 +103,31 @@ private:
     // Every frame and wake-up goes out through these: each first looks for a
     // stop request, and once one is seen the run sends nothing more.
     bool StopNow();
-    bool Send(int32_t N);
+    bool Send(int32_t N, int32_t ReplyLength = 0);
+    // A request and its reply; ReplyLength is the whole reply's bytes when
+    // the run knows them (0: it does not). Result: that of WaitReply, or -1
+    // when the run stops instead.
+    int32_t Exchange(int32_t N, int32_t TimeOutMs, int32_t ReplyLength);
+    // The device answered otherwise than fast mode expects: the rest of the
+    // run goes in the specified timing.
+    void FallBack();
+    // After a try that was not accepted. True when it was a fast one: its
+    // block then gets all its specified tries after it, so a device that
+    // does not follow loses one try and nothing else.
+    bool FastTryFailed();
 
     TRunHost &Host;
     int32_t Port;
     std::string DevicePath;
     int32_t Mode;
+    TRunOptions Options;
+    TSerialComm *Serial = nullptr;
+    bool Fast = false;         // the next exchange is a fast one
+    bool LastTryFast = false;  // the last exchange was
+    int32_t WriteEchoLength = 0; // learned from the run's first write reply
     bool Stopped = false;
     uint8_t FrameBuffer[FrameBufferSize] = {};
+    TRunOutcome Outcome;
 };
 
 bool TMainTask::StopNow()
@@ -90,38 +136,88 @@ bool TMainTask::StopNow()
     return Stopped;
 }
 
-bool TMainTask::Send(int32_t N)
+bool TMainTask::Send(int32_t N, int32_t ReplyLength)
 {
     if (StopNow())
         return false;
+    ExpectedReplyLength = ReplyLength;
     SendFrame(FrameBuffer, N);
+    return true;
+}
+
+int32_t TMainTask::Exchange(int32_t N, int32_t TimeOutMs, int32_t ReplyLength)
+{
+    const int64_t GapNs = int64_t{Options.GapMs > 0 ? Options.GapMs : 0} * 1000000;
+    if (Fast) {
+        WaitLineQuiet(GapNs);
+        // Bytes after a reply taken whole: it was not, or the device adds to it.
+        if (LateBytes.load() > 0)
+            FallBack();
+    }
+    LastTryFast = Fast;
+    const int32_t Whole = Fast ? ReplyLength : 0;
+    if (!Send(N, Whole))
+        return -1;
+    return Whole > 0 ? WaitWholeReply(FrameBuffer, TimeOutMs, GapNs) : WaitReply(FrameBuffer, TimeOutMs);
+}
+
+void TMainTask::FallBack()
+{
+    if (!Fast)
+        return;
+    Fast = false;
+    Outcome.Fast = TFastExchange::Fallback;
+    Serial->SetBatching(true);
+    PostLine(LineFastOff);
+}
+
+bool TMainTask::FastTryFailed()
+{
+    if (!LastTryFast)
+        return false;
+    FallBack();
     return true;
 }
 
 void TMainTask::Execute()
 {
+    const auto Start = std::chrono::steady_clock::now();
     ResetFrameState();
     TSerialComm Comm;
     Comm.Port = Port;
     Comm.DevicePath = DevicePath;
     SetRunLineSettings(Comm);
     Comm.OnByte = ReceiveByte;
+    Fast = Options.Fast;
+    Outcome.Fast = Fast ? TFastExchange::On : TFastExchange::Off;
+    Comm.Batching = !Fast;
+    Serial = &Comm;
     FramePort = &Comm;
 
     PostLine(LineOpenPort);
     if (!Comm.Open()) {
+        Outcome.Result = TRunResult::Port;
+        Outcome.PortError = Comm.Error;
         PostLine("");
         PostLine(LinePortFailed);
-        Host.RunFinished();
     } else if (!StopNow() && Converse(Comm)) {
         Comm.Close();
-        Host.RunFinished();
+        Outcome.Result = TRunResult::Ok;
     } else {
         Comm.Close();
+        if (Stopped) {
+            Outcome.Result = TRunResult::Interrupted;
+            Outcome.FailedAddress = -1;
+        }
         PostLine("");
         PostLine(Stopped ? LineStopped : LineEnd);
-        Host.RunFinished();
     }
+    Outcome.Status.Phase = TRunPhase::Ended;
+    Outcome.Status.Bytes = ProgressBytes.load();
+    Outcome.DurationMs =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - Start).count();
+    Host.ShowOutcome(Outcome);
+    Host.RunFinished();
 
     FramePort = nullptr;
     Receiving = false;
@@ -133,12 +229,15 @@ bool TMainTask::Converse(TSerialComm &Comm)
 {
     PostLine(LinePortOpen);
     PostLine(LineConnecting);
+    EnterPhase(TRunPhase::Connecting);
     for (int32_t I = 0; I < WakeUpSends; ++I) {
         if (StopNow())
             return false;
         Comm.Write(WakeUp, sizeof WakeUp);
         Pause(PauseMs);
     }
+    // Whatever answered the wake-up is no reply to a frame.
+    ClearLateInput();
     if (!AskVersion())
         return false;
     if (Mode == RunModeProgram && !WritePass())
@@ -147,6 +246,7 @@ bool TMainTask::Converse(TSerialComm &Comm)
         return false;
 
     PostLine(LineReset);
+    EnterPhase(TRunPhase::Resetting);
     for (int32_t I = 0; I < ResetSends; ++I) {
         FrameBuffer[0] = CommandReset;
         if (!Send(1))
@@ -160,16 +260,25 @@ bool TMainTask::Converse(TSerialComm &Comm)
 
 bool TMainTask::AskVersion()
 {
-    for (int32_t Try = 0; Try < VersionTries; ++Try) {
+    int32_t Tries = VersionTries;
+    for (int32_t Try = 0; Try < Tries; ++Try) {
         FrameBuffer[0] = CommandVersion;
-        if (!Send(1))
+        const int32_t Count = Exchange(1, VersionTimeOutMs, 3 + 1);
+        if (Count < 0)
             return false;
-        if (VersionReplyAccepted(WaitReply(FrameBuffer, VersionTimeOutMs))) {
+        const bool Accepted = VersionReplyAccepted(Count);
+        CountTry(Outcome.Status.Version, Try, Accepted);
+        if (Accepted) {
+            Outcome.HasVersion = true;
+            std::memcpy(Outcome.Version, FrameBuffer, sizeof Outcome.Version);
             PostLine(std::string(LineVersion) + "\"" + std::to_string(FrameBuffer[0]) + "." +
                      std::to_string(FrameBuffer[1]) + "." + std::to_string(FrameBuffer[2]) + "\".");
             return true;
         }
+        if (FastTryFailed())
+            ++Tries;
     }
+    Outcome.Result = TRunResult::NoReply;
     PostLine("");
     PostLine(LineNoReply);
     return false;
@@ -192,20 +301,31 @@ bool TMainTask::WritePass()
 {
     PostLine(LineProgramming);
     ProgressBytes = 0;
+    Outcome.Status.Phase = TRunPhase::Writing;
     while (ProgressBytes.load() < static_cast<int32_t>(DeviceImageSize)) {
         PostProgress();
         const int32_t Address = ProgressBytes.load();
-        bool Done = false;
-        int32_t N = 0;
-        for (int32_t Try = 0; Try < WriteTries && !Done; ++Try) {
+        bool Done = false, Answered = false;
+        int32_t N = 0, Tries = WriteTries;
+        for (int32_t Try = 0; Try < Tries && !Done; ++Try) {
             N = PutAddress(CommandWrite);
             for (int32_t K = 0; K < N; ++K)
                 FrameBuffer[4 + K] = DeviceImage[Address + K];
-            if (!Send(4 + N))
+            const int32_t Count = Exchange(4 + N, BlockTimeOutMs, WriteEchoLength);
+            if (Count < 0)
                 return false;
-            Done = WriteReplyAccepted(FrameBuffer, WaitReply(FrameBuffer, BlockTimeOutMs), Address);
+            Done = WriteReplyAccepted(FrameBuffer, Count, Address);
+            Answered = Answered || ReplyArrived();
+            CountTry(Outcome.Status.Write, Try, Done);
+            // The echo's length is the device's own: the first one, taken
+            // with the quiet time, sets it for the rest of the pass.
+            if (Done && Fast && WriteEchoLength == 0)
+                WriteEchoLength = Count + 1;
+            if (!Done && FastTryFailed())
+                ++Tries;
         }
         if (!Done) {
+            Fail(TRunResult::Write, Answered);
             PostLine("");
             PostLine(LineWriteFailed);
             return false;
@@ -220,17 +340,19 @@ bool TMainTask::ReadPass()
 {
     PostLine(Mode == RunModeRead ? LineReading : LineVerifying);
     ProgressBytes = 0;
+    Outcome.Status.Phase = Mode == RunModeRead ? TRunPhase::Reading : TRunPhase::Verifying;
     bool Differs = false;
     while (ProgressBytes.load() < static_cast<int32_t>(DeviceImageSize)) {
         PostProgress();
         const int32_t Address = ProgressBytes.load();
-        bool Done = false, Kept = false;
-        int32_t N = 0;
-        for (int32_t Try = 0; Try < ReadTries && !Done; ++Try) {
+        bool Done = false, Kept = false, Answered = false;
+        int32_t N = 0, Tries = ReadTries;
+        for (int32_t Try = 0; Try < Tries && !Done; ++Try) {
             N = PutAddress(CommandRead);
-            if (!Send(4))
+            const int32_t Count = Exchange(4, BlockTimeOutMs, 3 + N + 1);
+            if (Count < 0)
                 return false;
-            const int32_t Count = WaitReply(FrameBuffer, BlockTimeOutMs);
+            Answered = Answered || ReplyArrived();
             if (Mode == RunModeProgram || Mode == RunModeCompare) {
                 Done = ReadReplyAccepted(FrameBuffer, Count, Address, N);
             } else if (ReadReplyValid(FrameBuffer, Count, Address, N)) {
@@ -238,11 +360,18 @@ bool TMainTask::ReadPass()
                 Kept = true;
                 Done = Mode == RunModeRead || ReadReplyAccepted(FrameBuffer, Count, Address, N);
             }
+            CountTry(Outcome.Status.Read, Try, Done);
+            if (!Done && FastTryFailed())
+                ++Tries;
         }
         // A block read whole but different is the detailed comparison's finding, not its end.
-        if (!Done && Kept && Mode == RunModeCompareDetails)
+        if (!Done && Kept && Mode == RunModeCompareDetails) {
             Differs = Done = true;
+            if (Outcome.FailedAddress < 0)
+                Outcome.FailedAddress = Address;
+        }
         if (!Done) {
+            Fail(Mode == RunModeRead ? TRunResult::Read : TRunResult::Verify, Answered);
             PostLine("");
             PostLine(Mode == RunModeProgram ? LineProgramVerifyFailed
                      : Mode == RunModeRead  ? LineReadFailed
@@ -253,6 +382,7 @@ bool TMainTask::ReadPass()
     }
     PostProgress();
     if (Differs) {
+        Outcome.Result = TRunResult::Verify;
         PostLine("");
         PostLine(LineCompareFailed);
         return false;
@@ -282,6 +412,39 @@ bool PrepareImage(TRunFrontEnd &FrontEnd)
 }
 
 } // namespace
+
+const char *FastExchangeName(TFastExchange Fast)
+{
+    switch (Fast) {
+    case TFastExchange::Off: return "off";
+    case TFastExchange::On: return "on";
+    case TFastExchange::Fallback: return "fallback";
+    }
+    return "";
+}
+
+const char *RunResultName(TRunResult Result)
+{
+    switch (Result) {
+    case TRunResult::None: return "";
+    case TRunResult::Ok: return "ok";
+    case TRunResult::Port: return "port";
+    case TRunResult::NoReply: return "no-reply";
+    case TRunResult::Write: return "write";
+    case TRunResult::Verify: return "verify";
+    case TRunResult::Read: return "read";
+    case TRunResult::Interrupted: return "interrupted";
+    }
+    return "";
+}
+
+std::string RunVersionText(const TRunOutcome &Outcome)
+{
+    if (!Outcome.HasVersion)
+        return {};
+    return std::to_string(Outcome.Version[0]) + "." + std::to_string(Outcome.Version[1]) + "." +
+           std::to_string(Outcome.Version[2]);
+}
 
 bool VersionReplyAccepted(int32_t Count)
 {
@@ -329,14 +492,15 @@ bool StartRun(TRunFrontEnd &FrontEnd, int32_t Mode)
 
     PortIndex = FrontEnd.ChosenPort();
     RunDevicePath = FrontEnd.ChosenDevicePath();
+    const TRunOptions Options = FrontEnd.ChosenRunOptions();
     RunInProgress = true;
     ProgressBytes = 0;
     FrontEnd.BeginRun();
     RunMode = Mode;
     std::memset(ReadImage, 0, sizeof ReadImage);
 
-    LastWorker.Thread = std::thread([&FrontEnd, Port = PortIndex, Path = RunDevicePath, Mode] {
-        TMainTask Task(FrontEnd, Port, Path, Mode);
+    LastWorker.Thread = std::thread([&FrontEnd, Port = PortIndex, Path = RunDevicePath, Mode, Options] {
+        TMainTask Task(FrontEnd, Port, Path, Mode, Options);
         Task.Execute();
     });
     return true;

@@ -9,6 +9,70 @@
 #include <cstdint>
 #include <string>
 
+// What a run is doing and what it came to, as values beside its lines.
+enum class TRunPhase : uint8_t {
+    Opening,    // the port
+    Connecting, // wake-up and version
+    Writing,    // the write pass
+    Verifying,  // the read pass of a programming run or a comparison
+    Reading,    // the read pass of a read run
+    Resetting,
+    Ended,
+};
+
+enum class TRunResult : uint8_t {
+    None,        // still running
+    Ok,
+    Port,        // the port could not be opened
+    NoReply,     // no version reply; or, with a failed address, no reply at all to a block
+    Write,       // a block was answered but never accepted in the write pass
+    Verify,      // a block read back other bytes (or answered wrongly) in a programming run or comparison
+    Read,        // a block was answered but never accepted in a read run
+    Interrupted, // stopped on request
+};
+
+// The frames of one pass: Tries sent, Repeats of them beyond the first of each exchange.
+struct TPassTries {
+    int32_t Tries = 0;
+    int32_t Repeats = 0;
+};
+
+struct TRunStatus {
+    TRunPhase Phase = TRunPhase::Opening;
+    int32_t Bytes = 0; // progress of the pass under way, 0..8192
+    TPassTries Version, Write, Read;
+    int32_t Repeats() const { return Version.Repeats + Write.Repeats + Read.Repeats; }
+};
+
+// How a run times its exchanges. The default is the specified timing; the
+// window never asks for anything else.
+struct TRunOptions {
+    bool Fast = false; // a reply ends when it is whole, not after the quiet time
+    int32_t GapMs = 1; // fast: the line's quiet before each request
+};
+
+// Fast exchange in a run: not asked for, kept to the end, or given up after
+// the device answered otherwise (the rest of the run in the specified timing).
+enum class TFastExchange : uint8_t { Off, On, Fallback };
+
+struct TRunOutcome {
+    TRunResult Result = TRunResult::None;
+    TFastExchange Fast = TFastExchange::Off;
+    int32_t FailedAddress = -1; // the block that failed, where one did
+    bool HasVersion = false;
+    uint8_t Version[3] = {};
+    TRunStatus Status;          // as it stood at the end
+    int64_t DurationMs = 0;     // from the opening of the port to the end
+    std::string PortError;      // Port: the system call that failed and why
+};
+
+// "ok", "port", "no-reply", "write", "verify", "read", "interrupted"; "" for None.
+const char *RunResultName(TRunResult Result);
+// "off", "on", "fallback".
+const char *FastExchangeName(TFastExchange Fast);
+// "1.2.3", or "" when the device never answered.
+std::string RunVersionText(const TRunOutcome &Outcome);
+
 constexpr int32_t RunModeProgram = 1;
 constexpr int32_t RunModeCompare = 2;
 // A read run needs no set and keeps the device's bytes in ReadImage; a
@@ -26,6 +90,12 @@ public:
     virtual void ShowLine(const std::string &Line) = 0; // UTF-8; appends one line to the log
     virtual void ShowProgress(int32_t Bytes) = 0;       // ProgressBytes as it stands
     virtual void RunFinished() = 0;                     // re-enable the run's buttons, clear RunInProgress
+    // Beside the lines, for hosts that follow a run as values (the window
+    // does not): the status at every progress, phase and failed try, and the
+    // outcome once, right before RunFinished. Never between SendFrame and
+    // the end of WaitReply.
+    virtual void ShowStatus(const TRunStatus &) {}
+    virtual void ShowOutcome(const TRunOutcome &) {}
 };
 
 // The preparation on the front end's own thread (the window's button handler).
@@ -41,6 +111,7 @@ public:
     virtual void BeginRun() = 0;
     // A device path that replaces COM n (the CLI's --port /dev/...); empty for COM n.
     virtual std::string ChosenDevicePath() { return {}; }
+    virtual TRunOptions ChosenRunOptions() { return {}; }
 };
 
 extern int32_t RunMode;                   // 1 programming, 2 comparison, 3 read, 4 detailed comparison

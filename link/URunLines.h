@@ -28,3 +28,5 @@ inline constexpr const char *LineReadFailed = "Błąd odczytu pamięci!";
 inline constexpr const char *LineReadDone = "Odczyt zakończony pozytywnie.";
 // A run stopped on request (the CLI on Ctrl+C); the window never asks for it.
 inline constexpr const char *LineStopped = "Przerwano.";
+// A run in fast mode whose device answered otherwise goes on in the specified timing.
+inline constexpr const char *LineFastOff = "Wymiana szybka wyłączona: urządzenie odpowiada inaczej.";

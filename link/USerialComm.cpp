@@ -31,18 +31,44 @@ TSerialComm::~TSerialComm()
 
 bool TSerialComm::Open()
 {
-    if (Handle != nullptr || Port < 1 || BaudRate <= 0 || Priority < -3 || Priority > 3)
+    if (Handle != nullptr)
         return false;
+    Error.clear();
+    if (Port < 1) {
+        Error = "brak portu";
+        return false;
+    }
+    if (BaudRate <= 0 || Priority < -3 || Priority > 3) {
+        Error = "złe ustawienia portu";
+        return false;
+    }
     WriteBuffer = nullptr;
     if (BufferSize > 0) {
         WriteBuffer = static_cast<uint8_t *>(std::malloc(static_cast<size_t>(BufferSize)));
-        if (WriteBuffer == nullptr)
+        if (WriteBuffer == nullptr) {
+            Error = "malloc: brak pamięci";
             return false;
+        }
     }
+    std::string Name = DeviceName(true);
     OpenDevice(true);
-    if (Handle == nullptr)
+    if (Handle == nullptr) {
+        const std::string Other = DeviceName(false);
+        if (!Other.empty())
+            Name = Other;
         OpenDevice(false);
-    if (Handle == nullptr || !ConfigurePort(*this)) {
+    }
+    if (Handle == nullptr && Error.empty())
+        Error = Name + ": brak urządzenia";
+    bool Configured = false;
+    if (Handle != nullptr) {
+        // The backend names the call that failed; the name goes in front.
+        Error.clear();
+        Configured = ConfigurePort(*this);
+        if (!Configured)
+            Error = Name + ": " + Error;
+    }
+    if (!Configured) {
         if (Handle != nullptr) {
             ClosePortHandle(Handle);
             FreePortHandle(Handle);
@@ -57,13 +83,17 @@ bool TSerialComm::Open()
     Thread->Handle = Handle;
     Thread->OnByte = OnByte;
     Thread->Priority = Priority;
+    Thread->Batching = Batching;
     TSerialCommThread *Receiver = Thread;
     Worker = std::thread([Receiver] {
         SetReceivePriority(Receiver->Priority);
         Receiver->Execute();
     });
-    if (Thread->WaitStarted(ReceiveStartTimeoutMs) == TSerialCommThread::Reading)
+    if (Thread->WaitStarted(ReceiveStartTimeoutMs) == TSerialCommThread::Reading) {
+        Error.clear();
         return true;
+    }
+    Error = Name + ": odczyt z portu nie ruszył";
 
     // The first read never became pending: give up rather than wait forever.
     StopReceiveThread(Handle);
@@ -101,6 +131,13 @@ bool TSerialComm::Write(const uint8_t *Data, int32_t Count)
         return false;
     std::memcpy(WriteBuffer, Data, static_cast<size_t>(Count));
     return WritePort(Handle, WriteBuffer, Count, WriteTimeoutPerByte(BaudRate));
+}
+
+void TSerialComm::SetBatching(bool On)
+{
+    Batching = On;
+    if (Thread != nullptr)
+        Thread->Batching = On;
 }
 
 void SetRunLineSettings(TSerialComm &Comm)

@@ -27,6 +27,8 @@ public:
     // True from the moment the first read is pending until the port has been closed.
     std::atomic<bool> Running{false};
     int32_t Priority = 0;
+    // Whether the backend may hold back a little to read bytes in batches.
+    std::atomic<bool> Batching{true};
 
     // Called on the receive thread by the backend's Execute.
     void SetState(TState NewState);
@@ -57,6 +59,12 @@ public:
     TOnByte OnByte = nullptr;
     // Replaces COM Port when not empty (a device path such as /dev/ttyUSB0).
     std::string DevicePath;
+    // Reading in batches saves wake-ups on a busy line but holds each batch
+    // back a little; a fast exchange turns it off (SetBatching while open).
+    bool Batching = true;
+    // Why the last Open failed: the name, the system call and the system's
+    // reason ("/dev/ttyS0: open: Permission denied"); empty after a success.
+    std::string Error;
 
     TSerialComm() = default;
     ~TSerialComm() override;
@@ -67,6 +75,7 @@ public:
     bool Close();
     // Count above BufferSize is refused.
     bool Write(const uint8_t *Data, int32_t Count) override;
+    void SetBatching(bool On);
 
     // The name OpenDevice opens for Port: the device path form, or the plain one.
     std::string DeviceName(bool UseDevicePath) const; // backend
@@ -91,6 +100,9 @@ bool IsControllingTerminal(const std::string &Name); // backend
 
 // How long Open waits for the receive thread's first read.
 constexpr int32_t ReceiveStartTimeoutMs = 2000;
+
+// "call: reason" for the calling thread's last system error (errno, GetLastError).
+std::string SystemError(const char *Call); // backend
 
 // What each backend provides. TSerialComm::OpenDevice fills Handle (or
 // leaves it null) and DeviceName names what it opens. The receive thread's

@@ -4,6 +4,7 @@
 #include "UDecls.h"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
@@ -130,24 +131,44 @@ std::string TSerialComm::DeviceName(bool UseDevicePath) const
     return UseDevicePath ? std::string() : "/dev/ttyS" + std::to_string(Port - 1);
 }
 
+std::string SystemError(const char *Call)
+{
+    return std::string(Call) + ": " + std::strerror(errno);
+}
+
 void TSerialComm::OpenDevice(bool UseDevicePath)
 {
     Handle = nullptr;
     const std::string Name = DeviceName(UseDevicePath);
-    if (Name.empty() || IsControllingTerminal(Name))
+    if (Name.empty())
         return;
+    if (IsControllingTerminal(Name)) {
+        Error = Name + ": terminal, w którym działa program";
+        return;
+    }
     const int Fd = open(Name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (Fd < 0)
+    if (Fd < 0) {
+        Error = Name + ": " + SystemError("open");
         return;
+    }
     // Exclusive: TIOCEXCL keeps others from opening it, the lock tells us whether someone holds it.
     // A terminal that controls our session is the user's, whatever its name.
-    if (!isatty(Fd) || tcgetsid(Fd) == getsid(0) || flock(Fd, LOCK_EX | LOCK_NB) != 0) {
+    std::string Refusal;
+    if (!isatty(Fd))
+        Refusal = SystemError("isatty");
+    else if (tcgetsid(Fd) == getsid(0))
+        Refusal = "terminal sterujący sesji programu";
+    else if (flock(Fd, LOCK_EX | LOCK_NB) != 0)
+        Refusal = SystemError("flock");
+    if (!Refusal.empty()) {
+        Error = Name + ": " + Refusal;
         close(Fd);
         return;
     }
     ioctl(Fd, TIOCEXCL);
     int Stop[2];
     if (pipe(Stop) != 0) {
+        Error = Name + ": " + SystemError("pipe");
         close(Fd);
         return;
     }
@@ -160,13 +181,17 @@ bool ConfigurePort(TSerialComm &Comm)
 {
     const int Fd = Comm.Handle->Fd;
     termios Tio;
-    if (tcgetattr(Fd, &Tio) != 0)
+    if (tcgetattr(Fd, &Tio) != 0) {
+        Comm.Error = SystemError("tcgetattr");
         return false;
+    }
     Comm.Handle->Original = Tio;
     Comm.Handle->HasOriginal = true;
     const speed_t Speed = SpeedCode(Comm.BaudRate);
-    if (Speed == B0)
+    if (Speed == B0) {
+        Comm.Error = "prędkość " + std::to_string(Comm.BaudRate) + " niedostępna";
         return false;
+    }
 
     Tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY | INPCK);
     Tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
@@ -190,7 +215,7 @@ bool ConfigurePort(TSerialComm &Comm)
     case 3: Tio.c_cflag |= PARENB | PARODD | CMSPAR; break;
     case 4: Tio.c_cflag |= PARENB | CMSPAR; break;
 #endif
-    default: return false;
+    default: Comm.Error = "parzystość niedostępna"; return false;
     }
     if ((Comm.StopBits & 0xFF) != 0)
         Tio.c_cflag |= CSTOPB;
@@ -205,8 +230,14 @@ bool ConfigurePort(TSerialComm &Comm)
         Tio.c_iflag |= IXOFF;
     Tio.c_cc[VMIN] = 1;
     Tio.c_cc[VTIME] = 0;
-    if (cfsetispeed(&Tio, Speed) != 0 || cfsetospeed(&Tio, Speed) != 0 || tcsetattr(Fd, TCSANOW, &Tio) != 0)
+    if (cfsetispeed(&Tio, Speed) != 0 || cfsetospeed(&Tio, Speed) != 0) {
+        Comm.Error = SystemError("cfsetspeed");
         return false;
+    }
+    if (tcsetattr(Fd, TCSANOW, &Tio) != 0) {
+        Comm.Error = SystemError("tcsetattr");
+        return false;
+    }
 
     // A pseudo-terminal has no modem lines and no serial driver: both are skipped there.
     int Lines = TIOCM_DTR | TIOCM_RTS;
@@ -325,9 +356,12 @@ void TSerialCommThread::Execute()
                 // Bytes trickle in one by one on a slow line and come without end
                 // in a flood: a short wait (for the stop only) lets the next read
                 // take them in a batch, one wake-up for many bytes. A reply ends
-                // only after QuietTickCount ticks of quiet, so the wait costs nothing.
-                pollfd Stop = Wait[0];
-                poll(&Stop, 1, BatchWaitMs);
+                // only after QuietTickCount ticks of quiet, so the wait costs nothing
+                // there; a fast exchange ends a reply by its length and turns it off.
+                if (Batching.load()) {
+                    pollfd Stop = Wait[0];
+                    poll(&Stop, 1, BatchWaitMs);
+                }
             } else if (N == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
                 PortAlive = false;
             }

@@ -83,6 +83,18 @@ int Win32ThreadPriority(int32_t Priority)
     return Priority >= -3 && Priority <= 3 ? Values[Priority + 3] : THREAD_PRIORITY_NORMAL;
 }
 
+// "CreateFile: Access is denied. (5)": the system's own text and number.
+std::string SystemError(const char *Call)
+{
+    const DWORD Code = GetLastError();
+    char Text[512] = {};
+    DWORD Length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, Code, 0, Text,
+                                  sizeof Text, nullptr);
+    while (Length > 0 && (Text[Length - 1] == '\n' || Text[Length - 1] == '\r' || Text[Length - 1] == ' '))
+        Text[--Length] = '\0';
+    return std::string(Call) + ": " + (Length > 0 ? Text : "?") + " (" + std::to_string(Code) + ")";
+}
+
 // A console is not opened as a COM port here: SetCommState refuses it.
 bool IsControllingTerminal(const std::string &)
 {
@@ -104,9 +116,12 @@ void TSerialComm::OpenDevice(bool UseDevicePath)
         return;
     const HANDLE Port = CreateFileA(Name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_OVERLAPPED, nullptr);
-    if (Port == nullptr || Port == INVALID_HANDLE_VALUE)
+    if (Port == nullptr || Port == INVALID_HANDLE_VALUE) {
+        Error = Name + ": " + SystemError("CreateFile");
         return;
+    }
     if (GetFileType(Port) != FILE_TYPE_CHAR) {
+        Error = Name + ": to nie jest urządzenie znakowe";
         CloseHandle(Port);
         return;
     }
@@ -117,6 +132,7 @@ void TSerialComm::OpenDevice(bool UseDevicePath)
     for (HANDLE &Event : P->WaitHandles) {
         Event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
         if (Event == nullptr) {
+            Error = Name + ": " + SystemError("CreateEvent");
             FreePortHandle(P);
             return;
         }
@@ -129,14 +145,18 @@ bool ConfigurePort(TSerialComm &Comm)
 {
     const HANDLE Port = Comm.Handle->Port;
     COMMPROP Properties;
-    if (!GetCommProperties(Port, &Properties))
+    if (!GetCommProperties(Port, &Properties)) {
+        Comm.Error = SystemError("GetCommProperties");
         return false;
+    }
 
     DCB Dcb;
     std::memset(&Dcb, 0, sizeof Dcb);
     Dcb.DCBlength = 28;
-    if (!GetCommState(Port, &Dcb))
+    if (!GetCommState(Port, &Dcb)) {
+        Comm.Error = SystemError("GetCommState");
         return false;
+    }
     Dcb.DCBlength = 28;
     Dcb.BaudRate = static_cast<DWORD>(Comm.BaudRate);
     Dcb.ByteSize = static_cast<BYTE>(Comm.ByteSize & 0xFF);
@@ -144,20 +164,30 @@ bool ConfigurePort(TSerialComm &Comm)
     Dcb.StopBits = static_cast<BYTE>(Comm.StopBits & 0xFF);
     const uint32_t Flags = Comm.Flags | 1;
     std::memcpy(reinterpret_cast<unsigned char *>(&Dcb) + DcbFlagsOffset, &Flags, sizeof Flags);
-    if (!SetCommState(Port, &Dcb))
+    if (!SetCommState(Port, &Dcb)) {
+        Comm.Error = SystemError("SetCommState");
         return false;
+    }
 
     COMMTIMEOUTS Timeouts;
-    if (!GetCommTimeouts(Port, &Timeouts))
+    if (!GetCommTimeouts(Port, &Timeouts)) {
+        Comm.Error = SystemError("GetCommTimeouts");
         return false;
+    }
     Timeouts.ReadIntervalTimeout = 0;
     Timeouts.ReadTotalTimeoutMultiplier = 0;
     Timeouts.ReadTotalTimeoutConstant = 0;
     Timeouts.WriteTotalTimeoutMultiplier = static_cast<DWORD>(WriteTimeoutPerByte(Comm.BaudRate));
     Timeouts.WriteTotalTimeoutConstant = 0;
-    if (!SetCommTimeouts(Port, &Timeouts))
+    if (!SetCommTimeouts(Port, &Timeouts)) {
+        Comm.Error = SystemError("SetCommTimeouts");
         return false;
-    return SetCommMask(Port, 0) != 0;
+    }
+    if (!SetCommMask(Port, 0)) {
+        Comm.Error = SystemError("SetCommMask");
+        return false;
+    }
+    return true;
 }
 
 void ClosePortHandle(TPortHandle Handle)

@@ -1,9 +1,9 @@
-# libFuzzer runs of the settings-file, device-reply and device-image fuzzers,
+# libFuzzer runs of the settings-file, device-reply, device-image and units-table fuzzers,
 # FUZZ_SECONDS each, from a copy of the committed seeds so that the repository stays clean.
 # Longer runs by hand: make fuzz-test FUZZ_SECONDS=600
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 30
-FUZZERS := fuzz_settings_file fuzz_device_replies fuzz_device_image
+FUZZERS := fuzz_settings_file fuzz_device_replies fuzz_device_image fuzz_units_table
 
 .PHONY: fuzz-build fuzz-test
 

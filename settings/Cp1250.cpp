@@ -17,14 +17,15 @@ constexpr char16_t HighHalf[128] = {
     0x0111, 0x0144, 0x0148, 0x00F3, 0x00F4, 0x0151, 0x00F6, 0x00F7, 0x0159, 0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD, 0x0163, 0x02D9,
 };
 
-char ToCp1250(char32_t C)
+// -1 when the code page lacks C.
+int ToCp1250(char32_t C)
 {
     if (C < 0x80)
-        return static_cast<char>(C);
+        return static_cast<int>(C);
     for (int I = 0; I < 128; ++I)
         if (HighHalf[I] == C)
-            return static_cast<char>(0x80 + I);
-    return '?';
+            return 0x80 + I;
+    return -1;
 }
 
 void AppendUtf8(std::string &Out, char32_t C)
@@ -41,9 +42,11 @@ void AppendUtf8(std::string &Out, char32_t C)
     }
 }
 
-// Decodes one UTF-8 sequence at S[I]; returns the code point, or U+FFFD
-// for a malformed one, and advances I past what it consumed.
-char32_t NextCodePoint(std::string_view S, size_t &I)
+// Decodes one UTF-8 sequence at S[I]; returns the code point, or Malformed,
+// and advances I past what it consumed.
+constexpr char32_t Malformed = 0x110000;
+
+char32_t DecodeNext(std::string_view S, size_t &I)
 {
     const auto B0 = static_cast<uint8_t>(S[I++]);
     if (B0 < 0x80)
@@ -60,17 +63,24 @@ char32_t NextCodePoint(std::string_view S, size_t &I)
         More = 3;
         C = B0 & 0x07;
     } else {
-        return 0xFFFD;
+        return Malformed;
     }
     for (int K = 0; K < More; ++K) {
         if (I >= S.size() || (static_cast<uint8_t>(S[I]) & 0xC0) != 0x80)
-            return 0xFFFD;
+            return Malformed;
         C = (C << 6) | (static_cast<uint8_t>(S[I++]) & 0x3F);
     }
     static constexpr char32_t Min[] = {0, 0x80, 0x800, 0x10000};
     if (C < Min[More] || C > 0x10FFFF || (C >= 0xD800 && C <= 0xDFFF))
-        return 0xFFFD;
+        return Malformed;
     return C;
+}
+
+// The same, with U+FFFD for a malformed sequence.
+char32_t NextCodePoint(std::string_view S, size_t &I)
+{
+    const char32_t C = DecodeNext(S, I);
+    return C == Malformed ? 0xFFFD : C;
 }
 
 } // namespace
@@ -79,9 +89,36 @@ std::string Utf8ToCp1250(std::string_view Utf8)
 {
     std::string Out;
     Out.reserve(Utf8.size());
-    for (size_t I = 0; I < Utf8.size();)
-        Out += ToCp1250(NextCodePoint(Utf8, I));
+    for (size_t I = 0; I < Utf8.size();) {
+        const int B = ToCp1250(NextCodePoint(Utf8, I));
+        Out += B < 0 ? '?' : static_cast<char>(B);
+    }
     return Out;
+}
+
+bool Utf8ToCp1250Exact(std::string_view Utf8, std::string &Out, TCp1250Miss *Miss)
+{
+    Out.clear();
+    for (size_t I = 0; I < Utf8.size();) {
+        const size_t At = I;
+        const char32_t C = DecodeNext(Utf8, I);
+        const int B = C == Malformed ? -1 : ToCp1250(C);
+        if (B < 0) {
+            if (Miss != nullptr)
+                *Miss = {At, I - At, C == Malformed ? char32_t(0xFFFD) : C, C == Malformed};
+            return false;
+        }
+        Out += static_cast<char>(B);
+    }
+    return true;
+}
+
+bool IsUtf8(std::string_view Bytes)
+{
+    for (size_t I = 0; I < Bytes.size();)
+        if (DecodeNext(Bytes, I) == Malformed)
+            return false;
+    return true;
 }
 
 std::string Cp1250ToUtf8(std::string_view Cp1250)

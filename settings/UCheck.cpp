@@ -8,6 +8,7 @@ std::string CheckSettings()
 {
     for (int K = 0; K < TextSlotCount; ++K)
         if (TextSlotText(Settings, K).Len() > SmsTextSlotLimit)
-            return "Zbyt długa treść SMS (maksymalnie 60 znaków): " + TextSlotPlace(K) + ".";
+            return "Zbyt długa treść SMS (maksymalnie " + std::to_string(SmsTextSlotLimit) +
+                   " znaków): " + TextSlotPlace(K) + ".";
     return {};
 }

@@ -58,22 +58,15 @@ public:
     {
         Add(Offset, TImageKind::Length).Field = Desc(Text);
     }
-    void Byte(uint32_t Offset, const int32_t &Field, int32_t Low = 0, int32_t High = 255)
-    {
-        TImageEntry &E = Add(Offset, TImageKind::Byte);
-        E.Field = Desc(Field);
-        E.Low = Low;
-        E.High = High;
-    }
+    void Byte(uint32_t Offset, const int32_t &Field) { Add(Offset, TImageKind::Byte).Field = Desc(Field); }
     void Flag(uint32_t Offset, const uint8_t &Field) { Add(Offset, TImageKind::Flag).Field = Desc(Field); }
-    void CondByte(uint32_t Offset, const int32_t &Field, const uint8_t &Cond, int32_t Scale, int32_t High)
+    void CondByte(uint32_t Offset, const int32_t &Field, const uint8_t &Cond, int32_t Scale, TKeptGroup Kept)
     {
         TImageEntry &E = Add(Offset, TImageKind::CondByte);
         E.Field = Desc(Field);
         E.Cond = Desc(Cond);
         E.Scale = Scale;
-        E.Low = 1;
-        E.High = High;
+        E.Kept = Kept;
     }
     template <typename T>
     void MaskBit(uint32_t Offset, int Bit, const T &Field, int32_t Value, bool Equal = false)
@@ -101,6 +94,7 @@ public:
         TImageEntry &E = Add(Offset, TImageKind::Code, ImageCodeSize);
         E.Field = Desc(Code);
         E.Cond = Desc(Enabled);
+        E.Kept = TKeptGroup::SmsCodes;
     }
     void Code(uint32_t Offset, const TShortString<4> &Code, const int32_t &Mode, int32_t Value)
     {
@@ -109,15 +103,29 @@ public:
         E.Cond = Desc(Mode);
         E.CondEquals = true;
         E.Value = Value;
+        E.Kept = TKeptGroup::SmsCodes;
+    }
+    // A field the device has no place for, and what the decoding reports it under.
+    template <typename T>
+    void Absent(TKeptGroup Group, const T &Field)
+    {
+        Groups[Desc(Field)] = Group;
     }
 
     std::vector<TImageEntry> Rows;
+    std::map<const TFieldDesc *, TKeptGroup> Groups;
 
 private:
     std::map<uint32_t, const TFieldDesc *> ByOffset;
 };
 
-std::vector<TImageEntry> BuildMap()
+struct TMap {
+    std::vector<TImageEntry> Rows;
+    std::vector<const TFieldDesc *> NotInImage;
+    std::map<const TFieldDesc *, TKeptGroup> Groups;
+};
+
+TMap BuildMap()
 {
     const TSettings &S = Model();
     TMapBuilder B;
@@ -126,18 +134,18 @@ std::vector<TImageEntry> BuildMap()
     for (int u = 1; u <= UserCount; ++u)
         B.Length(1 + static_cast<uint32_t>(u), S.Users[u].PhoneNumber);
     B.Length(5, S.SmsCentreNumber);
-    B.Byte(6, S.RingOutDuration, 1);
-    B.Byte(7, S.RingOutRetryDelay, 1);
-    B.Byte(8, S.RingOutAttempts, 1);
+    B.Byte(6, S.RingOutDuration);
+    B.Byte(7, S.RingOutRetryDelay);
+    B.Byte(8, S.RingOutAttempts);
     B.Flag(9, S.RingOutHangUpOnAnswer);
-    B.Byte(10, S.RingInMode, 1, 3);
-    B.Byte(11, S.RingInRejectTime, 1);
+    B.Byte(10, S.RingInMode);
+    B.Byte(11, S.RingInRejectTime);
     B.Flag(12, S.SmsLimitEnabled);
-    B.Byte(13, S.SmsLimitCount, 1);
-    B.Byte(14, S.SmsLimitPeriod, 1, 42);
+    B.Byte(13, S.SmsLimitCount);
+    B.Byte(14, S.SmsLimitPeriod);
     B.Flag(15, S.SmsLimitResetByRing);
-    B.Byte(16, S.SmsAckTimeout, 1);
-    B.Byte(17, S.SmsAttempts, 1);
+    B.Byte(16, S.SmsAckTimeout);
+    B.Byte(17, S.SmsAttempts);
     B.Fixed(18, {255});
     B.Byte(19, S.NationalNumberType);
     B.Byte(20, S.InternationalNumberType);
@@ -147,23 +155,24 @@ std::vector<TImageEntry> BuildMap()
     B.Byte(24, S.SmsDcs);
     B.Byte(25, S.PhoneModel);
     B.Flag(26, S.Out1FollowsGsmReady);
-    B.Byte(27, S.GsmLossDelay, 1);
-    B.CondByte(28, S.TestPeriod, S.TestEnabled, 6, 42);
+    B.Byte(27, S.GsmLossDelay);
+    B.CondByte(28, S.TestPeriod, S.TestEnabled, 6, TKeptGroup::TestPeriod);
     B.Flag(29, S.TestTimerResetBySms);
     B.Flag(30, S.TestForcedByRing);
     uint32_t At = 31;
     for (int o = 1; o <= OutputCount; ++o)
         for (int a = 1; a <= ActionCount; ++a, ++At)
-            B.CondByte(At, S.Outputs[o].Actions[a].AutoRevertTime, S.Outputs[o].Actions[a].AutoRevert, 1, 255);
-    B.Byte(35, S.GpsFixLossTime, 1);
+            B.CondByte(At, S.Outputs[o].Actions[a].AutoRevertTime, S.Outputs[o].Actions[a].AutoRevert, 1,
+                       TKeptGroup::RevertTimes);
+    B.Byte(35, S.GpsFixLossTime);
     for (int u = 1; u <= UserCount; ++u) {
         const uint32_t P = 36 + 4 * static_cast<uint32_t>(u - 1);
-        B.Byte(P, S.GpsUsers[u].AutoSendPeriod, 1);
+        B.Byte(P, S.GpsUsers[u].AutoSendPeriod);
         B.Flag(P + 1, S.GpsUsers[u].PositionByRing);
         B.Flag(P + 2, S.GpsUsers[u].StartByRing);
         B.Flag(P + 3, S.GpsUsers[u].StopByRing);
     }
-    B.Byte(48, S.PowerUpArmState, 1, 3);
+    B.Byte(48, S.PowerUpArmState);
     B.Flag(49, S.ArmByInput);
     B.Flag(50, S.ArmByRing);
     B.Flag(51, S.DisarmByRing);
@@ -186,25 +195,24 @@ std::vector<TImageEntry> BuildMap()
             B.MaskBit(58 + static_cast<uint32_t>(i), K, *Bits[K], 1);
     }
     for (int i = 1; i <= InputCount; ++i)
-        B.Byte(66 + static_cast<uint32_t>(i), S.Inputs[i].DelayTime, 1);
-    At = 75;
-    for (int i = 1; i <= InputCount; ++i)
-        for (int u = 1; u <= UserCount; ++u)
-            for (int f = 1; f <= FunctionCount; ++f)
-                B.FunctionBits(At++, S.Inputs[i].Users[u].Functions[f]);
-    for (int o = 1; o <= OutputCount; ++o)
-        for (int a = 1; a <= ActionCount; ++a)
-            for (int u = 1; u <= UserCount; ++u)
-                B.Byte(At++, S.Outputs[o].Actions[a].Notify[u].Reaction, 0, 3);
-    for (const auto *Notify : {&S.ArmNotify, &S.DisarmNotify, &S.TestNotify})
-        for (int u = 1; u <= UserCount; ++u)
-            B.Byte(At++, (*Notify)[u].Reaction, 0, 3);
+        B.Byte(66 + static_cast<uint32_t>(i), S.Inputs[i].DelayTime);
+    // Slot K's reaction: an input function's byte with its GPS action and
+    // trigger, or a notification's reaction bit set.
+    for (int K = 0; K < TextSlotCount; ++K) {
+        const TTextSlot T = TextSlotOf(K);
+        if (const TNotification *N = TextSlotNotification(S, K))
+            B.Byte(ReactionBytes + static_cast<uint32_t>(K), N->Reaction);
+        else
+            B.FunctionBits(ReactionBytes + static_cast<uint32_t>(K), S.Inputs[T.Index].Users[T.User].Functions[T.Sub]);
+    }
+    At = ReactionBytes + TextSlotCount;
     for (int o = 1; o <= OutputCount; ++o)
         for (int a = 1; a <= ActionCount; ++a)
             B.Flag(At++, S.Outputs[o].Actions[a].AllowByRing);
 
     TImageEntry &Pin = B.Add(150, TImageKind::SimPinRecord, 16);
     Pin.Field = B.Desc(S.SimPin);
+    Pin.Kept = TKeptGroup::SimPin;
     Pin.Bytes = {0x08, 0x00, 0x0C, 0x00, 0x01, 0x00, 0x0A, 0x02};
 
     for (int u = 1; u <= UserCount; ++u)
@@ -229,40 +237,68 @@ std::vector<TImageEntry> BuildMap()
     B.Code(380, S.PhoneRestartSmsCode, S.PhoneRestartBySms);
 
     for (int K = 0; K < TextSlotCount; ++K)
-        B.Record(ImageTextSlots + ImageTextSlotSize * static_cast<uint32_t>(K), TImageKind::TextSlot,
-                 ImageTextSlotSize, TextSlotText(S, K));
+        B.Record(TextSlotOffset(K), TImageKind::TextSlot, TextSlotSize, TextSlotText(S, K));
 
     B.Record(DeviceImageSize - 6, TImageKind::PinTrailer, 6, S.DevicePin);
+
+    for (int u = 1; u <= UserCount; ++u) {
+        B.Absent(TKeptGroup::Descriptions, S.Users[u].Identifier);
+        B.Absent(TKeptGroup::Descriptions, S.Users[u].Description);
+    }
+    for (int i = 1; i <= InputCount; ++i)
+        B.Absent(TKeptGroup::Descriptions, S.Inputs[i].Description);
+    for (int o = 1; o <= OutputCount; ++o)
+        B.Absent(TKeptGroup::Descriptions, S.Outputs[o].Description);
+    B.Absent(TKeptGroup::GpsReplies, S.GpsReplyToAnyRing);
+    B.Absent(TKeptGroup::GpsReplies, S.GpsReplyToAnySms);
+    B.Absent(TKeptGroup::GpsReplies, S.GpsReplySmsCode);
+    for (const int32_t *F : {&S.SmsValidityUnit, &S.SmsValidityHours, &S.SmsValidityDays, &S.SmsValidityWeeks})
+        B.Absent(TKeptGroup::SmsValidity, *F);
+    B.Absent(TKeptGroup::DeviceVersion, S.DeviceVersion);
 
     // The rows of one mask byte stay in bit order.
     std::stable_sort(B.Rows.begin(), B.Rows.end(),
                      [](const TImageEntry &X, const TImageEntry &Y) { return X.Offset < Y.Offset; });
-    return std::move(B.Rows);
-}
 
-std::vector<const TFieldDesc *> BuildNotInImage()
-{
-    std::vector<const TFieldDesc *> Out;
+    TMap Map;
+    Map.Rows = std::move(B.Rows);
     for (const TFieldDesc &F : SettingsFields()) {
-        const bool Carried = std::any_of(DeviceImageMap().begin(), DeviceImageMap().end(), [&](const TImageEntry &E) {
+        const bool Carried = std::any_of(Map.Rows.begin(), Map.Rows.end(), [&](const TImageEntry &E) {
             return E.Field == &F || E.Field2 == &F || E.Field3 == &F || E.Cond == &F;
         });
+        // Every field is either carried or declared absent above, never both.
+        if (Carried == (B.Groups.count(&F) != 0)) {
+            std::fprintf(stderr, "image map: %s is %s\n", F.Name.c_str(),
+                         Carried ? "carried and declared absent" : "neither carried nor declared absent");
+            std::abort();
+        }
         if (!Carried)
-            Out.push_back(&F);
+            Map.NotInImage.push_back(&F);
     }
-    return Out;
+    Map.Groups = std::move(B.Groups);
+    return Map;
+}
+
+const TMap &TheMap()
+{
+    static const TMap Map = BuildMap();
+    return Map;
 }
 
 } // namespace
 
 const std::vector<TImageEntry> &DeviceImageMap()
 {
-    static const std::vector<TImageEntry> Map = BuildMap();
-    return Map;
+    return TheMap().Rows;
 }
 
 const std::vector<const TFieldDesc *> &FieldsNotInImage()
 {
-    static const std::vector<const TFieldDesc *> Fields = BuildNotInImage();
-    return Fields;
+    return TheMap().NotInImage;
+}
+
+TKeptGroup NotInImageGroup(const TFieldDesc &F)
+{
+    const auto It = TheMap().Groups.find(&F);
+    return It == TheMap().Groups.end() ? TKeptGroup::None : It->second;
 }

@@ -1,6 +1,7 @@
 // The map of the device image as data: one row per setting (or fixed bytes)
 // at its offset. The encoder, the decoder, the image check and the
-// field-level comparison all walk this one table, in offset order.
+// field-level comparison (UImage.h) all walk this one table, in offset order.
+// Value ranges are the controls' own, from the field table.
 #pragma once
 
 #include "UDecls.h"
@@ -10,10 +11,24 @@
 #include <string>
 #include <vector>
 
+// What a decoding reports a field under when the field keeps the base's
+// value, in the order the report names them.
+enum class TKeptGroup : uint8_t {
+    None,          // not named: the flag of a code that is off
+    Descriptions,  // identifiers and descriptions
+    GpsReplies,    // replies to any number and their code
+    SmsValidity,
+    DeviceVersion,
+    SmsCodes,      // codes that are off or empty
+    TestPeriod,    // while the test is off
+    SimPin,        // the empty SIM PIN record
+    RevertTimes,   // switch-back times while switch-back is off
+};
+
 enum class TImageKind : uint8_t {
     Fixed,        // Bytes, whatever the record holds
     Length,       // number of characters of the text Field
-    Byte,         // low 8 bits of the integer Field; Low..High is what its control allows
+    Byte,         // low 8 bits of the integer Field
     Flag,         // 1 when the one-byte Field is non-zero, else 0
     CondByte,     // low 8 bits of Field x Scale when the flag Cond is non-zero, else 0
     MaskBit,      // bit Bit, set when Field is non-zero (Equal: when it equals Value)
@@ -40,20 +55,17 @@ struct TImageEntry {
     uint8_t Bit = 0;
     int32_t Value = 0;  // MaskBit: the value a set bit stands for; Code: see Cond
     int32_t Scale = 1;  // CondByte
-    int32_t Low = 0, High = 255; // Byte, CondByte: the control's range
-    std::vector<uint8_t> Bytes;  // Fixed; SimPinRecord: the fixed prefix
+    std::vector<uint8_t> Bytes; // Fixed; SimPinRecord: the fixed prefix
+    TKeptGroup Kept = TKeptGroup::None; // CondByte, Code, SimPinRecord: Field, when the image is silent about it
 };
 
-constexpr uint32_t ImageTextSlots = 400;
-constexpr uint32_t ImageTextSlotSize = 64;
 constexpr uint32_t ImageCodeSize = 5;
 constexpr uint32_t ImageSimPinLength = 4;
 
 // Every row, in increasing offset order.
 const std::vector<TImageEntry> &DeviceImageMap();
 
-// Settings fields that no row of the map carries (identifiers, descriptions, ...).
+// Settings fields that no row of the map carries (identifiers, descriptions, ...), in the window's order.
 const std::vector<const TFieldDesc *> &FieldsNotInImage();
-
-// Writes Set's image into Image: DeviceImage as EncodeDeviceImage gives it.
-void EncodeImageOf(const TSettings &Set, uint8_t (&Image)[DeviceImageSize]);
+// The group a field of FieldsNotInImage is reported under.
+TKeptGroup NotInImageGroup(const TFieldDesc &F);

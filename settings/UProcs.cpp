@@ -2,6 +2,7 @@
 
 #include "Cp1250.h"
 #include "UDecls.h"
+#include "UImage.h"
 
 #include <cstring>
 #include <string>
@@ -82,4 +83,9 @@ void SetDefaultSettings()
     Settings.DeviceVersion = 0;
     Settings.PhoneModel = 0;
     Settings.DevicePin.Assign("9518");
+}
+
+void EncodeDeviceImage()
+{
+    EncodeImageOf(Settings, DeviceImage);
 }

@@ -32,6 +32,11 @@ bool WriteWholeFile(std::string_view Name, const void *Buffer, int32_t Count)
     return FilesBackend::WriteWholeFile(std::string(Name), Buffer, Count);
 }
 
+bool WholeFileWritable(std::string_view Name)
+{
+    return NameUsable(Name) && FilesBackend::Writable(std::string(Name));
+}
+
 int32_t GetFileLength(std::string_view Name)
 {
     const int64_t Size = GetFullFileLength(Name);

@@ -20,6 +20,10 @@ bool ReadWholeFile(std::string_view Name, void *Buffer, int32_t Count);
 // True only when the whole new file is in place. The old file survives a failed write,
 // and a file nobody may write (read-only) is never replaced.
 bool WriteWholeFile(std::string_view Name, const void *Buffer, int32_t Count);
+// True when WriteWholeFile could save Name now: its folder may be written, and
+// what is there (through a link, its target) is a file that may be replaced.
+// Lets a program refuse a bad name before it makes what it would save.
+bool WholeFileWritable(std::string_view Name);
 // The size's low 32 bits, or -1 when the file cannot be opened.
 int32_t GetFileLength(std::string_view Name);
 // The full size, or -1 when the file cannot be opened.

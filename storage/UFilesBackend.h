@@ -14,6 +14,8 @@ namespace FilesBackend {
 bool ReadWholeFile(const std::string &Name, void *Buffer, int32_t Count);
 // Replaces the file only when all Count bytes are written and flushed.
 bool WriteWholeFile(const std::string &Name, const void *Buffer, int32_t Count);
+// What WriteWholeFile checks before it writes, without writing.
+bool Writable(const std::string &Name);
 // The full size of a regular file, -1 when it cannot be opened.
 int64_t FileLength(const std::string &Name);
 bool FileExists(const std::string &Name);

@@ -204,6 +204,25 @@ bool WriteWholeFile(const std::string &Name, const void *Buffer, int32_t Count)
     return Ok;
 }
 
+bool Writable(const std::string &Name)
+{
+    bool Exists = false;
+    const std::string Target = ReplacedFile(Name, Exists);
+    if (Target.empty())
+        return false;
+    if (Exists) {
+        struct stat Old;
+        const int Fd = OpenLocked(Target, O_WRONLY, Old);
+        if (Fd < 0)
+            return false;
+        close(Fd);
+        if (WriteProtected(Old))
+            return false;
+    }
+    const std::string Folder = FolderOf(Target);
+    return faccessat(AT_FDCWD, Folder.empty() ? "." : Folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+}
+
 int64_t FileLength(const std::string &Name)
 {
     struct stat St;

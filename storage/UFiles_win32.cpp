@@ -100,6 +100,24 @@ bool ReadWholeFile(const std::string &Name, void *Buffer, int32_t Count)
     return Ok;
 }
 
+// An old file at Name may be replaced: a file, not read-only, that no other
+// program holds. No file there is fine too.
+bool OldFileReplaceable(const std::string &Name)
+{
+    const DWORD Attributes = GetFileAttributesA(Name.c_str());
+    if (Attributes == INVALID_FILE_ATTRIBUTES)
+        return GetLastError() == ERROR_FILE_NOT_FOUND;
+    // Windows refuses to write a read-only file even to an administrator;
+    // said here too, since Wine run by root would let the open through.
+    if (Attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))
+        return false;
+    const HANDLE Old = OpenExisting(Name, GENERIC_WRITE);
+    if (Old == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(Old);
+    return true;
+}
+
 // The new contents go to a temporary file in the same folder, which replaces
 // the old one only once every byte is written and flushed: a full disk or a
 // crash leaves the old file whole. The old file is first opened for writing
@@ -108,21 +126,8 @@ bool ReadWholeFile(const std::string &Name, void *Buffer, int32_t Count)
 // is still open.
 bool WriteWholeFile(const std::string &Name, const void *Buffer, int32_t Count)
 {
-    if (!NameUsable(Name))
+    if (!NameUsable(Name) || !OldFileReplaceable(Name))
         return false;
-    const DWORD Attributes = GetFileAttributesA(Name.c_str());
-    if (Attributes != INVALID_FILE_ATTRIBUTES) {
-        // Windows refuses to write a read-only file even to an administrator;
-        // said here too, since Wine run by root would let the open through.
-        if (Attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))
-            return false;
-        const HANDLE Old = OpenExisting(Name, GENERIC_WRITE);
-        if (Old == INVALID_HANDLE_VALUE)
-            return false;
-        CloseHandle(Old);
-    } else if (GetLastError() != ERROR_FILE_NOT_FOUND) {
-        return false;
-    }
 
     const std::string Folder = FolderOf(Name);
     char Temp[MAX_PATH + 1] = {};
@@ -144,6 +149,16 @@ bool WriteWholeFile(const std::string &Name, const void *Buffer, int32_t Count)
     if (!Ok)
         DeleteFileA(Temp);
     return Ok;
+}
+
+bool Writable(const std::string &Name)
+{
+    if (!NameUsable(Name) || !OldFileReplaceable(Name))
+        return false;
+    const std::string Folder = FolderOf(Name);
+    const DWORD Attributes = GetFileAttributesA(Folder.empty() ? "." : Folder.c_str());
+    // A folder's read-only attribute does not keep files out of it.
+    return Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 int64_t FileLength(const std::string &Name)

@@ -6,7 +6,7 @@ tw_add_test(test_frames
 # The port and the runs go through a pseudo-terminal and the native simulator;
 # the whole runs and the CLI's runs need the CLI as well.
 if(NOT WIN32)
-  set(TW_LINK_TESTS test_serial test_run)
+  set(TW_LINK_TESTS test_serial test_run test_run_fast)
   if(TARGET trackwarden-cli)
     list(APPEND TW_LINK_TESTS test_run_full test_run_cli test_run_read)
   endif()

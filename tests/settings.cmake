@@ -1,4 +1,4 @@
-foreach(area layout fields defaults image image_decode image_check check cp1250)
+foreach(area layout fields defaults image image_decode image_check check cp1250 units)
   tw_add_test(test_${area}
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_${area}.cpp
     LIBS trackwarden_settings

@@ -244,6 +244,7 @@ public:
         Write(Usb + "/manufacturer", "FTDI");
         Write(Usb + "/product", "FT232R USB UART");
         Write(Usb + "/serial", "A50285BI");
+        Write(Usb + "/1-1:1.0/ttyUSB0/latency_timer", "16");
         Make("sys/class/tty/ttyUSB0");
         Link("../../../devices/pci0000:00/usb1/1-1/1-1:1.0/ttyUSB0", "sys/class/tty/ttyUSB0/device");
         Link("../../../../../../bus/usb-serial/drivers/ftdi_sio", Usb + "/1-1:1.0/ttyUSB0/driver");
@@ -318,6 +319,7 @@ TEST(CliPortsList, UartBehindTheSerialCore)
     EXPECT_EQ(Ports[0].Name, Fake.Folder.Path + "dev/ttyS4");
     EXPECT_EQ(Ports[0].Driver, "serial");
     EXPECT_EQ(Ports[0].VendorProduct, "");
+    EXPECT_EQ(Ports[0].LatencyTimer, "");
 }
 
 struct TPortsRow {
@@ -366,6 +368,7 @@ TEST_P(PortsTest, WhatTheListSays)
     EXPECT_EQ(Port.Manufacturer, "FTDI");
     EXPECT_EQ(Port.Product, "FT232R USB UART");
     EXPECT_EQ(Port.Serial, "A50285BI");
+    EXPECT_EQ(Port.LatencyTimer, "16");
     EXPECT_EQ(Port.MayOpen, Row.InGroup);
     const std::string Fix = Row.InGroup ? "" : "sudo usermod -aG " + std::string(getgrgid(DialoutGroup())->gr_name) +
                                                    " tester (potem ponowne zalogowanie)";
@@ -374,6 +377,7 @@ TEST_P(PortsTest, WhatTheListSays)
     EXPECT_EQ(Port.ComLinks, Row.ComLink ? std::vector<std::string>{"COM2"} : std::vector<std::string>{});
     const std::string Line = DescribePort(Port);
     EXPECT_EQ(Line.find('\n'), std::string::npos);
+    EXPECT_NE(Line.find("opóźnienie adaptera: 16 ms"), std::string::npos) << Line;
     EXPECT_EQ(Line.find("brak dostępu: " + Fix) != std::string::npos, !Row.InGroup) << Line;
     EXPECT_EQ(Line.find("dostęp: tak") != std::string::npos, Row.InGroup) << Line;
     EXPECT_EQ(Line.find("zajęty przez: 4242 (minicom)") != std::string::npos, Row.Held) << Line;

@@ -25,25 +25,46 @@ TEST(Cp1250, BothWays)
         SCOPED_TRACE(Row.Utf8);
         EXPECT_EQ(Utf8ToCp1250(Row.Utf8), Row.Cp1250);
         EXPECT_EQ(Cp1250ToUtf8(Row.Cp1250), Row.Utf8);
+        std::string Exact;
+        EXPECT_TRUE(Utf8ToCp1250Exact(Row.Utf8, Exact));
+        EXPECT_EQ(Exact, Row.Cp1250);
+        EXPECT_TRUE(IsUtf8(Row.Utf8));
     }
 }
 
+// The exact conversion stops where the replacing one puts its first '?'.
+struct TMissRow {
+    std::string Utf8;
+    std::string Cp1250;
+    bool WellFormed;
+    size_t At, Length;
+};
+
 TEST(Cp1250, UnmappableAndMalformedBecomeQuestionMarks)
 {
-    const TRow Rows[] = {
-        {"日本", "??"},                // outside the code page
-        {"x😀y", "x?y"},              // four-byte sequence
-        {"ñ", "?"},                    // Latin-1, not in Central European
-        {"a\xC3" "b", "a?b"},          // truncated sequence does not swallow the next character
-        {"\xFF\xFE", "??"},            // bytes that never occur in UTF-8
-        {"\xC0\xAF", "?"},             // overlong form of '/'
-        {"\xED\xA0\x80", "?"},         // surrogate
-        {"\x80", "?"},                 // lone continuation byte
-        {"\xE2\x82", "?"},             // text ends inside a sequence
+    const TMissRow Rows[] = {
+        {"日本", "??", true, 0, 3},                // outside the code page
+        {"x😀y", "x?y", true, 1, 4},              // four-byte sequence
+        {"ñ", "?", true, 0, 2},                    // Latin-1, not in Central European
+        {"a\xEF\xBF\xBD", "a?", true, 1, 3},      // the replacement character itself
+        {"a\xC3" "b", "a?b", false, 1, 1},          // truncated sequence does not swallow the next character
+        {"\xFF\xFE", "??", false, 0, 1},            // bytes that never occur in UTF-8
+        {"\xC0\xAF", "?", false, 0, 2},             // overlong form of '/'
+        {"\xED\xA0\x80", "?", false, 0, 3},         // surrogate
+        {"\x80", "?", false, 0, 1},                 // lone continuation byte
+        {"\xE2\x82", "?", false, 0, 2},             // text ends inside a sequence
     };
-    for (const TRow &Row : Rows) {
+    for (const TMissRow &Row : Rows) {
         SCOPED_TRACE(Row.Utf8);
         EXPECT_EQ(Utf8ToCp1250(Row.Utf8), Row.Cp1250);
+        EXPECT_EQ(IsUtf8(Row.Utf8), Row.WellFormed);
+        std::string Exact;
+        TCp1250Miss Miss;
+        EXPECT_FALSE(Utf8ToCp1250Exact(Row.Utf8, Exact, &Miss));
+        EXPECT_EQ(Exact, Row.Cp1250.substr(0, Row.At));
+        EXPECT_EQ(Miss.At, Row.At);
+        EXPECT_EQ(Miss.Length, Row.Length);
+        EXPECT_EQ(Miss.Malformed, !Row.WellFormed);
     }
 }
 

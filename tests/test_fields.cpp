@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <set>
 #include <string>
@@ -158,6 +159,58 @@ TEST(Fields, SpotBindings)
     }
 }
 
+struct TRangeRow {
+    const char *Name;
+    int32_t Min, Max;
+};
+
+// What each kind of control allows: the form's spin edits (tested against
+// the window in test_ui_form.cpp), lists, radio ordinals, flags, reactions.
+const TRangeRow RangeRows[] = {
+    {"Inputs[1].DelayTime", 1, 255}, {"Outputs[2].Actions[2].AutoRevertTime", 1, 255},
+    {"TestPeriod", 1, 42}, {"SmsLimitPeriod", 1, 42}, {"GpsUsers[3].AutoSendPeriod", 1, 255},
+    {"SmsPduType", 0, 255}, {"NationalNumberType", 0, 255}, {"SmsDcs", 0, 255},
+    {"Inputs[4].Activity", 0, 2}, {"Inputs[1].Users[1].Functions[1].GpsAction", 0, 3},
+    {"PowerUpArmState", 1, 3}, {"RingInMode", 1, 3}, {"SmsValidityUnit", 1, 3},
+    {"Inputs[1].DelayUnit10s", 0, 1}, {"RingOutHangUpOnAnswer", 0, 1}, {"ArmByRing", 0, 1},
+    {"Inputs[2].Users[1].Functions[2].Reaction", 0, 3}, {"TestNotify[3].Reaction", 0, 3},
+    {"DeviceVersion", 0, 1}, {"PhoneModel", 0, 2},
+};
+
+TEST(Fields, ControlRanges)
+{
+    for (const TRangeRow &Row : RangeRows) {
+        const TFieldDesc &F = FieldNamed(Row.Name);
+        EXPECT_EQ(F.Min, Row.Min) << Row.Name;
+        EXPECT_EQ(F.Max, Row.Max) << Row.Name;
+    }
+}
+
+TEST(Fields, LookupsByNameControlAndOffset)
+{
+    for (const TFieldDesc &F : SettingsFields()) {
+        EXPECT_EQ(FieldByName(F.Name), &F);
+        EXPECT_EQ(FieldOfControl(F.Kind, F.Control), &F) << F.Name;
+    }
+    EXPECT_EQ(FieldByName("Users[0].Phone"), nullptr);
+    EXPECT_EQ(FieldByName("simpin"), nullptr);
+    EXPECT_EQ(FieldOfControl(TFieldKind::Number, 36), nullptr);
+    const std::vector<const TFieldDesc *> &Ordered = FieldsInRecordOrder();
+    ASSERT_EQ(Ordered.size(), SettingsFields().size());
+    for (size_t K = 1; K < Ordered.size(); ++K)
+        EXPECT_LT(Ordered[K - 1]->Offset, Ordered[K]->Offset) << Ordered[K]->Name;
+}
+
+TEST(Fields, CountedNounTakesThePolishForm)
+{
+    const std::pair<size_t, const char *> Rows[] = {{0, "0 kodów"},  {1, "1 kod"},     {2, "2 kody"},
+                                                    {4, "4 kody"},   {5, "5 kodów"},   {12, "12 kodów"},
+                                                    {14, "14 kodów"}, {22, "22 kody"}, {25, "25 kodów"},
+                                                    {104, "104 kody"}, {112, "112 kodów"}};
+    for (const auto &[N, Text] : Rows)
+        EXPECT_EQ(CountedNoun(N, "kod", "kody", "kodów"), Text);
+}
+
 TEST(Fields, WindowFillOrder)
 {
     std::vector<std::string> Expected = {"SimPin", "SmsCentreNumber"};
@@ -268,6 +321,71 @@ TEST(Fields, AccessorsStayInsideField)
     SetFieldInt(S, FieldNamed("PhoneModel"), -1);
     EXPECT_EQ(FieldValueText(S, FieldNamed("PhoneModel")), "-1");
     EXPECT_EQ(S.PhoneModel, -1);
+}
+
+struct TFromTextRow {
+    const char *Name;
+    const char *Text;
+    TValueError Error;
+    const char *Stored;   // the value as FieldValueText then shows it, when accepted
+    const char *Why = ""; // ValueErrorText, when refused
+};
+
+const TFromTextRow FromTextRows[] = {
+    {"SimPin", "1234", TValueError::None, "\"1234\""},
+    {"SimPin", "12345", TValueError::TooLong, "", "tekst ma 5 znaków, a mieści się najwyżej 4"},
+    {"Users[1].Description", "Zażółć gęślą jaźń", TValueError::None, "\"Zażółć gęślą jaźń\""},
+    {"Users[1].Identifier", "  €uro „x” ", TValueError::None, "\"  €uro „x” \""},
+    {"Users[1].Identifier", "a😀", TValueError::NotCp1250, "", "znaku \"😀\" (U+1F600) nie ma w kodzie Windows-1250"},
+    {"Users[1].Identifier", "a\xC3(", TValueError::NotCp1250, "", "niepoprawny zapis UTF-8 (bajt 0xC3)"},
+    {"Users[2].PhoneNumber", "5555555555555555555555", TValueError::None, "\"5555555555555555555555\""},
+    {"TestPeriod", "42", TValueError::None, "42"},
+    {"TestPeriod", " +7\t", TValueError::None, "7"},
+    {"TestPeriod", "43", TValueError::OutOfRange, "", "43 poza zakresem 1..42"},
+    {"TestPeriod", "0", TValueError::OutOfRange, "", "0 poza zakresem 1..42"},
+    {"TestPeriod", "99999999999999999999", TValueError::OutOfRange, "", "99999999999999999999 poza zakresem 1..42"},
+    {"TestPeriod", "7,0", TValueError::NotANumber, "", "\"7,0\" nie jest liczbą całkowitą 1..42"},
+    {"TestPeriod", "-", TValueError::NotANumber, "", "\"-\" nie jest liczbą całkowitą 1..42"},
+    {"SmsPid", "0", TValueError::None, "0"},
+    {"PhoneModel", "-1", TValueError::OutOfRange, "", "-1 poza zakresem 0..2"},
+    {"PhoneModel", "2", TValueError::None, "2"},
+    {"ArmByRing", "1", TValueError::None, "1"},
+    {"ArmByRing", "tak", TValueError::NotANumber, "", "\"tak\" nie jest liczbą całkowitą 0..1"},
+    {"Inputs[3].DelayUnit10s", "2", TValueError::OutOfRange, "", "2 poza zakresem 0..1"},
+    {"RingInMode", "3", TValueError::None, "3"},
+    {"Inputs[8].Activity", "3", TValueError::OutOfRange, "", "3 poza zakresem 0..2"},
+    {"TestNotify[1].Reaction", "3", TValueError::None, "3"},
+    {"TestNotify[1].Reaction", "4", TValueError::OutOfRange, "", "4 poza zakresem 0..3"},
+};
+
+TEST(Fields, ValueFromText)
+{
+    for (const TFromTextRow &Row : FromTextRows) {
+        SCOPED_TRACE(std::string(Row.Name) + " <- " + Row.Text);
+        const TFieldDesc &F = FieldNamed(Row.Name);
+        TSettings S{};
+        std::memset(&S, 0x11, sizeof S);
+        const TSettings Before = S;
+        TFieldValue V;
+        ASSERT_EQ(FieldValueFromText(F, Row.Text, V), Row.Error);
+        EXPECT_EQ(ValueErrorText(F, Row.Text, Row.Error), Row.Why);
+        if (Row.Error != TValueError::None)
+            continue;
+        SetFieldValue(S, F, V);
+        EXPECT_EQ(FieldValueText(S, F), Row.Stored);
+        // Nothing but the field changes.
+        for (size_t B = 0; B < sizeof S; ++B)
+            if (B < F.Offset || B >= F.Offset + FieldSize(F)) {
+                ASSERT_EQ(reinterpret_cast<const uint8_t *>(&S)[B], reinterpret_cast<const uint8_t *>(&Before)[B]) << B;
+            }
+    }
+    // A limit below the capacity: an SMS text that must fit its slot of the image.
+    TFieldValue V;
+    const TFieldDesc &Sms = FieldNamed("ArmNotify[1].SmsText");
+    EXPECT_EQ(FieldValueFromText(Sms, std::string(61, 'x'), V, 60), TValueError::TooLong);
+    EXPECT_EQ(ValueErrorText(Sms, std::string(61, 'x'), TValueError::TooLong, 60),
+              "tekst ma 61 znaków, a mieści się najwyżej 60");
+    EXPECT_EQ(FieldValueFromText(Sms, std::string(60, 'x'), V, 60), TValueError::None);
 }
 
 } // namespace

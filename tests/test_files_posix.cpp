@@ -195,6 +195,9 @@ TEST(FilesLinks, SaveThroughALink)
     fs::create_symlink("/dev/full", Dir / "Sets/full.set");
     fs::create_symlink(Dir / "Store/nothing.set", Dir / "Sets/dangling.set");
 
+    EXPECT_TRUE(WholeFileWritable(Dir / "Sets/linked.set"));
+    EXPECT_FALSE(WholeFileWritable(Dir / "Sets/full.set"));
+    EXPECT_FALSE(WholeFileWritable(Dir / "Sets/dangling.set"));
     EXPECT_TRUE(WriteWholeFile(Dir / "Sets/linked.set", NewSet.data(), 13676));
     EXPECT_TRUE(fs::is_symlink(Dir / "Sets/linked.set"));
     EXPECT_EQ(GetFile(Dir / "Store/real.set"), NewSet);
@@ -264,6 +267,9 @@ TEST(FilesPermissions, ReadOnlyFolderAndFileRefuseSaving)
             Faults |= 2;
         if (WriteWholeFile(Open + "/frozen.set", NewSet.data(), 13676))
             Faults |= 4;
+        if (WholeFileWritable(Locked + "/new.set") || WholeFileWritable(Locked + "/car.set") ||
+            WholeFileWritable(Open + "/frozen.set") || !WholeFileWritable(Open + "/new.set"))
+            Faults |= 16;
         TBytes Buffer(13676);
         if (!ReadWholeFile(Locked + "/car.set", Buffer.data(), 13676) || Buffer != OldSet)
             Faults |= 8;
@@ -271,7 +277,7 @@ TEST(FilesPermissions, ReadOnlyFolderAndFileRefuseSaving)
     });
     if (Result == 100)
         GTEST_SKIP() << "cannot drop root privileges here";
-    EXPECT_EQ(Result, 0) << "bit 1 new file, 2 file in read-only folder, 4 read-only file, 8 read";
+    EXPECT_EQ(Result, 0) << "bit 1 new file, 2 file in read-only folder, 4 read-only file, 8 read, 16 the check before";
     EXPECT_EQ(Listing(Locked), std::set<std::string>{"car.set"});
     EXPECT_EQ(Listing(Open), std::set<std::string>{"frozen.set"});
     EXPECT_EQ(GetFile(Locked + "/car.set"), OldSet);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <thread>
 #include <vector>
@@ -224,6 +225,244 @@ TEST_F(FrameTest, ReplyAcrossThreadsWithTheTicker)
     Threaded.Device.join();
     EXPECT_EQ(TBytes(Frame, Frame + 4), (TBytes{0x01, 0x02, 0x03, 0xFA}));
 }
+
+// Fast exchange: time moves only while the frame layer waits, and the
+// scripted bytes come on the way, each at its moment.
+class TScriptClock : public TFrameClock {
+public:
+    int64_t Now = 1000000000;
+    std::vector<std::pair<int64_t, uint8_t>> Due; // in time order
+
+    int64_t NowNs() override { return Now; }
+    void Wait(TEvent &Event, int64_t DeadlineNs) override
+    {
+        if (Event.IsSet())
+            return;
+        if (!Due.empty() && Due.front().first <= DeadlineNs) {
+            Deliver(Due.front().first);
+            return;
+        }
+        Now = std::max(Now, DeadlineNs);
+    }
+    void SleepUntil(int64_t DeadlineNs) override
+    {
+        Deliver(DeadlineNs);
+        Now = std::max(Now, DeadlineNs);
+    }
+    // Bytes starting AfterNs from now, one character time apart.
+    void Schedule(int64_t AfterNs, const TBytes &Bytes)
+    {
+        for (size_t I = 0; I < Bytes.size(); ++I)
+            Due.emplace_back(Now + AfterNs + static_cast<int64_t>(I) * CharNs, Bytes[I]);
+        std::stable_sort(Due.begin(), Due.end(), [](const auto &A, const auto &B) { return A.first < B.first; });
+    }
+    // A character at 115200 baud, ten bits.
+    static constexpr int64_t CharNs = 86806;
+
+private:
+    void Deliver(int64_t UpToNs)
+    {
+        while (!Due.empty() && Due.front().first <= UpToNs) {
+            Now = std::max(Now, Due.front().first);
+            const uint8_t Byte = Due.front().second;
+            Due.erase(Due.begin());
+            ReceiveByte(Byte);
+        }
+    }
+};
+
+constexpr int64_t Ms = 1000000;
+constexpr int64_t ReplyAfterNs = 2 * Ms;
+constexpr int64_t GapNs = 1 * Ms;
+
+// A device on the script: each request is answered by Reply, and Later
+// comes LaterAfterNs after the reply's last byte.
+class TScriptPort : public TFramePort {
+public:
+    explicit TScriptPort(TScriptClock &Clock) : Clock(Clock) {}
+    TBytes Reply, Later;
+    int64_t LaterAfterNs = 0;
+    bool Write(const uint8_t *, int32_t) override
+    {
+        Clock.Schedule(ReplyAfterNs, Reply);
+        Clock.Schedule(ReplyAfterNs + static_cast<int64_t>(Reply.size()) * TScriptClock::CharNs + LaterAfterNs, Later);
+        return true;
+    }
+
+private:
+    TScriptClock &Clock;
+};
+
+class FastFrameTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetFrameState();
+        FrameClock = &Clock;
+        FramePort = &Port;
+        std::memset(Frame, 0xEE, sizeof Frame);
+    }
+    void TearDown() override
+    {
+        FramePort = nullptr;
+        ResetFrameState();
+        FrameClock = Saved;
+    }
+    // When the last reply byte (Later included) came, as the script has it.
+    int64_t LastByteOf(int64_t SentNs) const
+    {
+        const int64_t ReplyEnd = SentNs + ReplyAfterNs + static_cast<int64_t>(Port.Reply.size() - 1) * TScriptClock::CharNs;
+        return Port.Later.empty() ? ReplyEnd
+                                  : ReplyEnd + TScriptClock::CharNs + Port.LaterAfterNs +
+                                        static_cast<int64_t>(Port.Later.size() - 1) * TScriptClock::CharNs;
+    }
+    TFrameClock *Saved = FrameClock.load();
+    TScriptClock Clock;
+    TScriptPort Port{Clock};
+    uint8_t Frame[FrameBufferSize];
+};
+
+TBytes Join(TBytes Head, const TBytes &Tail)
+{
+    Head.insert(Head.end(), Tail.begin(), Tail.end());
+    return Head;
+}
+
+TBytes WithChecksum(TBytes Content)
+{
+    Content.push_back(ChecksumOf(Content));
+    return Content;
+}
+
+TBytes ReadBlockReply()
+{
+    TBytes Content = {0x02, 0x11, 0x20};
+    for (int K = 0; K < 32; ++K)
+        Content.push_back(static_cast<uint8_t>(K * 5 + 3));
+    return WithChecksum(Content);
+}
+
+enum class TEnd { Gap, Quiet, TimeOut };
+
+struct TFastRow {
+    const char *Name;
+    int32_t Length; // ExpectedReplyLength
+    TBytes Reply, Later;
+    int64_t LaterAfterNs;
+    int32_t Result;
+    TEnd End;          // what ended the wait, after the last byte of the reply it took
+    int32_t LateBytes; // once the script has run out
+};
+
+class FastReplyTest : public FastFrameTest, public ::testing::WithParamInterface<TFastRow> {};
+
+TEST_P(FastReplyTest, EndsByLengthElseByQuiet)
+{
+    const TFastRow &Row = GetParam();
+    Port.Reply = Row.Reply;
+    Port.Later = Row.Later;
+    Port.LaterAfterNs = Row.LaterAfterNs;
+    const int64_t Sent = Clock.Now;
+    ExpectedReplyLength = Row.Length;
+    Frame[0] = 0x01;
+    SendFrame(Frame, 1);
+    const int32_t Result = WaitWholeReply(Frame, 100, GapNs);
+    EXPECT_EQ(Result, Row.Result);
+    if (Result > 0) {
+        const TBytes Taken = Join(Row.Reply, Row.Later);
+        EXPECT_EQ(TBytes(Frame, Frame + Result + 1), TBytes(Taken.begin(), Taken.begin() + Result + 1));
+    }
+    switch (Row.End) {
+    case TEnd::Gap:
+        EXPECT_EQ(Clock.Now, Sent + ReplyAfterNs + static_cast<int64_t>(Row.Reply.size() - 1) * TScriptClock::CharNs + GapNs);
+        EXPECT_FALSE(Receiving.load());
+        break;
+    case TEnd::Quiet:
+        EXPECT_EQ(Clock.Now, LastByteOf(Sent) + FastQuietNs);
+        EXPECT_FALSE(Receiving.load());
+        break;
+    case TEnd::TimeOut:
+        EXPECT_EQ(Clock.Now, Sent + 100 * Ms);
+        // As WaitReply: a reply after the time-out is still collected until the next request.
+        EXPECT_TRUE(Receiving.load());
+        break;
+    }
+    // The quiet time is the clock's: the ticks never run in a fast exchange.
+    EXPECT_EQ(QuietTicks.load(), 0);
+    Clock.SleepUntil(Clock.Now + 200 * Ms);
+    EXPECT_EQ(LateBytes.load(), Row.LateBytes);
+}
+
+TBytes Cut(TBytes Bytes, size_t Count)
+{
+    Bytes.resize(Count);
+    return Bytes;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fast, FastReplyTest,
+    ::testing::Values(
+        TFastRow{"Version", 4, {0x01, 0x02, 0x03, 0xFA}, {}, 0, 3, TEnd::Gap, 0},
+        TFastRow{"ReadBlock", 36, ReadBlockReply(), {}, 0, 35, TEnd::Gap, 0},
+        TFastRow{"WriteEcho", 4, WithChecksum({0x03, 0x11, 0x20}), {}, 0, 3, TEnd::Gap, 0},
+        TFastRow{"ShortEcho", 2, {0x03, 0xFD}, {}, 0, 1, TEnd::Gap, 0},
+        // Fewer bytes than expected: the quiet time, then the specified check.
+        TFastRow{"Fewer", 36, Cut(ReadBlockReply(), 20), {}, 0, 0, TEnd::Quiet, 0},
+        TFastRow{"FewerButValid", 4, {0x01, 0x02, 0xFD}, {}, 0, 2, TEnd::Quiet, 0},
+        TFastRow{"ChecksumDoesNotFit", 4, {0x01, 0x02, 0x03, 0xFB}, {}, 0, 0, TEnd::Quiet, 0},
+        // A byte within the gap makes the reply longer than whole: quiet time, whole reply judged.
+        TFastRow{"MoreRightAfter", 4, {0x01, 0x02, 0x03, 0xFA}, {0x00}, 0, 4, TEnd::Quiet, 0},
+        TFastRow{"MoreWithinTheGap", 4, {0x01, 0x02, 0x03, 0xFA}, {0x00, 0x00}, GapNs / 2, 5, TEnd::Quiet, 0},
+        TFastRow{"LongerEcho", 4, WithChecksum({0x03, 0x11, 0x20, 0x40}), {}, 0, 4, TEnd::Quiet, 0},
+        // After the gap a reply taken whole stays taken; what follows is late input.
+        TFastRow{"LateAfterTheGap", 4, {0x01, 0x02, 0x03, 0xFA}, {0x55, 0x56}, 3 * Ms, 3, TEnd::Gap, 2},
+        TFastRow{"NoReply", 4, {}, {}, 0, 0, TEnd::TimeOut, 0}),
+    [](const auto &Info) { return std::string(Info.param.Name); });
+
+TEST_F(FastFrameTest, TicksLeaveAFastExchangeAlone)
+{
+    Port.Reply = Cut(ReadBlockReply(), 10);
+    ExpectedReplyLength = 36;
+    Frame[0] = 0x02;
+    SendFrame(Frame, 1);
+    Clock.SleepUntil(Clock.Now + 5 * Ms);
+    Ticks(3 * QuietTickCount);
+    EXPECT_TRUE(Receiving.load());
+    EXPECT_FALSE(ReplyEndEvent.IsSet());
+    EXPECT_EQ(ReceivedCount.load(), 10);
+}
+
+struct TGapRow {
+    const char *Name;
+    std::vector<int64_t> BytesAtNs; // from now, on the way
+    int64_t LastByteAgoNs;          // before now; negative: none since the start
+    int64_t ReturnsAtNs;            // from now
+};
+
+class GapTest : public FastFrameTest, public ::testing::WithParamInterface<TGapRow> {};
+
+TEST_P(GapTest, WaitsForTheLineToBeQuiet)
+{
+    const TGapRow &Row = GetParam();
+    const int64_t Start = Clock.Now;
+    if (Row.LastByteAgoNs >= 0)
+        LastByteNs = Start - Row.LastByteAgoNs;
+    for (int64_t At : Row.BytesAtNs)
+        Clock.Due.emplace_back(Start + At, 0x55);
+    WaitLineQuiet(GapNs);
+    EXPECT_EQ(Clock.Now, Start + Row.ReturnsAtNs);
+    // Bytes outside an exchange are dropped, and counted as late.
+    EXPECT_EQ(ReceivedCount.load(), 0);
+    EXPECT_EQ(LateBytes.load(), static_cast<int32_t>(Row.BytesAtNs.size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Gap, GapTest,
+                         ::testing::Values(TGapRow{"QuietLongAgo", {}, 5 * Ms, 0},
+                                           TGapRow{"NothingEverCame", {}, -1, 0},
+                                           TGapRow{"ByteJustBefore", {}, Ms / 4, GapNs - Ms / 4},
+                                           TGapRow{"ByteDuringTheWait", {Ms / 2}, 0, Ms / 2 + GapNs},
+                                           TGapRow{"TwoBytes", {Ms / 2, Ms}, 0, Ms + GapNs}),
+                         [](const auto &Info) { return std::string(Info.param.Name); });
 
 TEST(EventTest, ManualResetReleasesEveryWaiterUntilReset)
 {

@@ -2,7 +2,7 @@
 // field-level comparison of a set with a device's image.
 #include "UDecls.h"
 #include "UFields.h"
-#include "UImageDecode.h"
+#include "UImage.h"
 #include "UImageMap.h"
 #include "UProcs.h"
 #include "settings_support.h"
@@ -124,6 +124,8 @@ const TKindRow KindRows[] = {
      [](const TSettings &S, const TImageDecoding &) { return S.SmsLimitCount == 77; }, {}},
     {"ParameterByteOutOfRange", {{48, {4}}},
      [](const TSettings &S, const TImageDecoding &) { return S.PowerUpArmState == 4; }, {48}},
+    {"ListByteOutOfRange", {{25, {3}}},
+     [](const TSettings &S, const TImageDecoding &) { return S.PhoneModel == 3; }, {25}},
     {"Flag", {{50, {1}}}, [](const TSettings &S, const TImageDecoding &) { return S.ArmByRing == 1; }, {}},
     {"FlagOfTwo", {{50, {2}}}, [](const TSettings &S, const TImageDecoding &) { return S.ArmByRing == 1; }, {50}},
     {"CondByte", {{28, {60}}},
@@ -267,6 +269,60 @@ TEST_P(ImageHostile, DecodesWithFindings)
 }
 
 INSTANTIATE_TEST_SUITE_P(Image, ImageHostile, ::testing::ValuesIn(HostileRows),
+                         [](const auto &Info) { return std::string(Info.param.Name); });
+
+// What read and decode print after the run: the groups of kept settings, then the findings.
+struct TReportRow {
+    const char *Name;
+    TEdits Edits; // onto the default image
+    std::vector<std::string> Lines;
+};
+
+const std::string NotStored = "Z zestawu bazowego, bo urządzenie ich nie przechowuje: identyfikatory i opisy "
+                              "użytkowników, wejść i wyjść, odpowiedzi GPS dla każdego numeru i ich kod, ważność SMS, "
+                              "wersja nadajnika.";
+
+const TReportRow ReportRows[] = {
+    {"DefaultImage",
+     {},
+     {NotStored, "Z zestawu bazowego, bo urządzenie ich nie podaje: 17 kodów SMS wyłączonych lub pustych, okres "
+                 "testu (test wyłączony), PIN karty SIM (brak w urządzeniu), 4 czasy powrotu wyjść (powrót wyłączony)."}},
+    {"TestCodeRevertAndPinOn",
+     {{28, {60}}, {31, {20}}, {300, Chars("AB")}, {150, Cat(Cat({13, 242}, SimPrefix), Chars("1234"))}},
+     {NotStored,
+      "Z zestawu bazowego, bo urządzenie ich nie podaje: 16 kodów SMS wyłączonych lub pustych, 3 czasy powrotu wyjść "
+      "(powrót wyłączony)."}},
+    {"EveryRevertOn",
+     {{31, {1, 2, 3, 4}}},
+     {NotStored, "Z zestawu bazowego, bo urządzenie ich nie podaje: 17 kodów SMS wyłączonych lub pustych, okres "
+                 "testu (test wyłączony), PIN karty SIM (brak w urządzeniu)."}},
+    {"ForeignSimPin",
+     {{150, Cat({13, 242}, Chars("ABCDEFGH1234"))}},
+     {NotStored,
+      "Z zestawu bazowego, bo urządzenie ich nie podaje: 17 kodów SMS wyłączonych lub pustych, okres testu (test "
+      "wyłączony), 4 czasy powrotu wyjść (powrót wyłączony).",
+      "Z zestawu bazowego, bo ich bajty są uszkodzone: SimPin.", "Uwagi do obrazu pamięci (1):",
+      "  0x0096 (150), 16 B: SimPin: rekord o długości 13 nie jest rekordem PIN-u"}},
+    {"OneFindingOverManyFieldsIsOneLine",
+     {{6, {0, 0}}, {10, {0}}, {67, {0, 0, 0, 0, 0, 0, 0, 0}}},
+     {NotStored,
+      "Z zestawu bazowego, bo urządzenie ich nie podaje: 17 kodów SMS wyłączonych lub pustych, okres testu (test "
+      "wyłączony), PIN karty SIM (brak w urządzeniu), 4 czasy powrotu wyjść (powrót wyłączony).",
+      "Uwagi do obrazu pamięci (11):", "  0x0006 (6), 1 B: RingOutDuration: 0 poza zakresem 1..255",
+      "  0x0007 (7), 1 B: RingOutRetryDelay: 0 poza zakresem 1..255", "  0x000A (10), 1 B: RingInMode: 0 poza zakresem 1..3",
+      "  0x0043 (67) … 0x004A (74), 8 pól: Inputs[1].DelayTime … Inputs[8].DelayTime: 0 poza zakresem 1..255"}},
+};
+
+class ImageReport : public ::testing::TestWithParam<TReportRow> {};
+
+TEST_P(ImageReport, GroupsKeptSettingsAndFindings)
+{
+    const auto Image = DefaultImageWith(GetParam().Edits);
+    auto S = std::make_unique<TSettings>(Settings);
+    EXPECT_EQ(DecodingReport(DecodeDeviceImage(Image->Bytes, *S)), GetParam().Lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(Image, ImageReport, ::testing::ValuesIn(ReportRows),
                          [](const auto &Info) { return std::string(Info.param.Name); });
 
 // The comparison names exactly the settings changed on the device.

@@ -3,7 +3,7 @@
 // findings the check gives.
 #include "UDecls.h"
 #include "UFields.h"
-#include "UImageDecode.h"
+#include "UImage.h"
 #include "UImageMap.h"
 #include "UProcs.h"
 #include "settings_support.h"
@@ -62,6 +62,8 @@ void FillInRange(TSettings &S, std::mt19937 &Rng)
             SetFieldInt(S, F, F.FirstOrdinal + static_cast<int32_t>(Rng() % static_cast<unsigned>(F.RadioCount)));
             break;
         case TFieldKind::Reaction: SetFieldInt(S, F, static_cast<int32_t>(Rng() % 4)); break;
+        // An item of the list: "BRAK" and the versions or phone models.
+        case TFieldKind::List: SetFieldInt(S, F, static_cast<int32_t>(Rng() % (F.Name == "PhoneModel" ? 3 : 2))); break;
         case TFieldKind::Text: {
             // Edits hold no zero character; phone numbers end at 22.
             const size_t Max = F.Capacity == 23 ? 22 : F.Capacity == 160 ? 60 : static_cast<size_t>(F.Capacity);

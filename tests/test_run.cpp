@@ -31,6 +31,11 @@ struct TRunRow {
     double MinSeconds;
     double MaxSeconds;
     bool QuietCpu; // a dead port must not cost CPU time while the run waits
+    // The outcome: result, failed block, repeated tries, and the port's error (a part of it).
+    TRunResult Result;
+    int32_t FailedAddress;
+    int32_t Repeats;
+    const char *PortError;
 };
 
 const TLines Preparation = {LineTakeSettings, LineSettingsTaken, LineCheckSettings, LineSettingsOk,
@@ -47,38 +52,44 @@ const TLines CompareFails = Join(Connected, {LineVerifying, "", LineCompareFaile
 const TLines WriteFails = Join(Connected, {LineProgramming, "", LineWriteFailed, "", LineEnd});
 
 const TRunRow Rows[] = {
-    {"Brak", TPortSetup::None, {}, TMemory::Zero, RunModeProgram, PortFailed, {}, {}, 0, 0.5, false},
-    {"NoPortSelected", TPortSetup::NoSelection, {}, TMemory::Zero, RunModeCompare, PortFailed, {}, {}, 0, 0.5, false},
-    {"MissingPort", TPortSetup::Missing, {}, TMemory::Zero, RunModeProgram, PortFailed, {}, {}, 0, 0.5, false},
-    {"NotATerminal", TPortSetup::NotATerminal, {}, TMemory::Zero, RunModeProgram, PortFailed, {}, {}, 0, 0.5, false},
-    {"PortHeldElsewhere", TPortSetup::Held, {}, TMemory::Zero, RunModeProgram, PortFailed, {}, {}, 0, 0.5, false},
+    {"Brak", TPortSetup::None, {}, TMemory::Zero, RunModeProgram, PortFailed, {}, {}, 0, 0.5, false,
+     TRunResult::Port, -1, 0, "brak portu"},
+    {"NoPortSelected", TPortSetup::NoSelection, {}, TMemory::Zero, RunModeCompare, PortFailed, {}, {}, 0, 0.5, false,
+     TRunResult::Port, -1, 0, "brak portu"},
+    {"MissingPort", TPortSetup::Missing, {}, TMemory::Zero, RunModeProgram, PortFailed, {}, {}, 0, 0.5, false,
+     TRunResult::Port, -1, 0, "no-such-port: open: No such file or directory"},
+    {"NotATerminal", TPortSetup::NotATerminal, {}, TMemory::Zero, RunModeProgram, PortFailed, {}, {}, 0, 0.5, false,
+     TRunResult::Port, -1, 0, "plain: isatty: Inappropriate ioctl for device"},
+    {"PortHeldElsewhere", TPortSetup::Held, {}, TMemory::Zero, RunModeProgram, PortFailed, {}, {}, 0, 0.5, false,
+     TRunResult::Port, -1, 0, "Sys/COM1: flock: Resource temporarily unavailable"},
     {"SilentDevice", TPortSetup::Simulator, {"--silent"}, TMemory::Zero, RunModeProgram,
      Join({LineOpenPort, LinePortOpen, LineConnecting}, {"", LineNoReply, "", LineEnd}), {},
-     {{VersionRequest, 10}, {ResetRequest, 0}}, 1.45, 2.5, true},
+     {{VersionRequest, 10}, {ResetRequest, 0}}, 1.45, 2.5, true, TRunResult::NoReply, -1, 9, ""},
     // Wrong version replies are retried, and so is a request the device ignores.
     {"VersionOfTwoBytes", TPortSetup::Simulator, {"--version-length", "2", "--version-faults", "3"}, TMemory::Zero,
-     RunModeCompare, CompareFails, {0}, {{VersionRequest, 4}}, 0, 3, false},
+     RunModeCompare, CompareFails, {0}, {{VersionRequest, 4}}, 0, 3, false, TRunResult::Verify, 0, 12, ""},
     {"VersionOfFourBytes", TPortSetup::Simulator, {"--version-length", "4", "--version-faults", "2"}, TMemory::Zero,
-     RunModeCompare, CompareFails, {0}, {{VersionRequest, 3}}, 0, 3, false},
+     RunModeCompare, CompareFails, {0}, {{VersionRequest, 3}}, 0, 3, false, TRunResult::Verify, 0, 11, ""},
     {"FirstRequestsIgnored", TPortSetup::Simulator, {"--ignore", "2"}, TMemory::Zero, RunModeCompare, CompareFails,
-     {0}, {{VersionRequest, 3}}, 0, 3, false},
+     {0}, {{VersionRequest, 3}}, 0, 3, false, TRunResult::Verify, 0, 11, ""},
     {"Flood", TPortSetup::Simulator, {"--flood", "300"}, TMemory::Zero, RunModeCompare, CompareFails, {0},
-     {{VersionRequest, 2}}, 0.3, 3.5, false},
+     {{VersionRequest, 2}}, 0.3, 3.5, false, TRunResult::Verify, 0, 10, ""},
     // Other settings on the device: the first block fails after 10 reads and no reset follows.
     {"CompareDifferentSettings", TPortSetup::Simulator, {}, TMemory::Zero, RunModeCompare, CompareFails, {0},
-     {{ReadBlock0, 10}, {ResetRequest, 0}}, 0, 2.5, false},
+     {{ReadBlock0, 10}, {ResetRequest, 0}}, 0, 2.5, false, TRunResult::Verify, 0, 9, ""},
     {"OneByteReadsBackWrong", TPortSetup::Simulator, {"--corrupt-byte", "64"}, TMemory::Image, RunModeCompare,
-     CompareFails, Upto(64), {{"> 02 00 40 20 9E", 10}, {ResetRequest, 0}}, 0, 2.5, false},
+     CompareFails, Upto(64), {{"> 02 00 40 20 9E", 10}, {ResetRequest, 0}}, 0, 2.5, false,
+     TRunResult::Verify, 64, 9, ""},
     {"BadChecksumsRetried", TPortSetup::Simulator, {"--bad-checksum-every", "3", "--corrupt-byte", "160"},
      TMemory::Image, RunModeCompare, CompareFails, Upto(160), {{ReadBlock0, 1}, {"> 02 00 20 20 BE", 2}}, 0, 3,
-     false},
+     false, TRunResult::Verify, 160, -1, ""},
     {"WrongEcho", TPortSetup::Simulator, {"--wrong-echo"}, TMemory::Zero, RunModeProgram, WriteFails, {0}, {}, 0, 2,
-     false},
+     false, TRunResult::Write, 0, 4, ""},
     // A single 03 passes as a write reply; the hang-up then fails block 3.
     {"SingleByteWriteReply", TPortSetup::Simulator, {"--short-write-reply", "--hang-up-after", "4"}, TMemory::Zero,
-     RunModeProgram, WriteFails, Upto(96), {}, 2.4, 4, true},
+     RunModeProgram, WriteFails, Upto(96), {}, 2.4, 4, true, TRunResult::NoReply, 96, 4, ""},
     {"HangUpInThePass", TPortSetup::Simulator, {"--hang-up-after", "3"}, TMemory::Zero, RunModeProgram, WriteFails,
-     Upto(64), {}, 2.4, 4, true},
+     Upto(64), {}, 2.4, 4, true, TRunResult::NoReply, 64, 4, ""},
 };
 
 class RunTest : public TRunRowTest<TRunRow> {};
@@ -144,6 +155,16 @@ TEST_P(RunTest, LogProgressAndEnd)
     if (Row.QuietCpu) {
         EXPECT_LT(Cpu, 0.05 * Seconds + 0.05) << "CPU " << Cpu << " s in " << Seconds << " s";
     }
+
+    EXPECT_EQ(FrontEnd.Outcomes, 1);
+    EXPECT_EQ(FrontEnd.Outcome.Result, Row.Result);
+    EXPECT_EQ(FrontEnd.Outcome.FailedAddress, Row.FailedAddress);
+    if (Row.Repeats >= 0) {
+        EXPECT_EQ(FrontEnd.Outcome.Status.Repeats(), Row.Repeats);
+    }
+    const std::string PortError = FrontEnd.Outcome.PortError;
+    EXPECT_EQ(PortError.empty(), *Row.PortError == '\0') << PortError;
+    EXPECT_NE(PortError.find(Row.PortError), std::string::npos) << PortError;
 
     if (Sim) {
         Sim->Stop();

@@ -69,6 +69,27 @@ TEST(FullRunTest, ProgramThenCompare)
     EXPECT_GE(Seconds, 512 * 0.04 + 1.0);
     EXPECT_LE(Seconds, 40.0);
     std::printf("programming run: %.2f s\n", Seconds);
+    // The same run as values: every block taken at its first try, the
+    // phases in order, the read pass's progress to its end.
+    EXPECT_EQ(Program.Outcomes, 1);
+    EXPECT_EQ(Program.Outcome.Result, TRunResult::Ok);
+    EXPECT_EQ(RunVersionText(Program.Outcome), "7.0.12");
+    EXPECT_EQ(Program.Outcome.FailedAddress, -1);
+    EXPECT_EQ(Program.Outcome.Status.Write.Tries, 256);
+    EXPECT_EQ(Program.Outcome.Status.Read.Tries, 256);
+    EXPECT_EQ(Program.Outcome.Status.Repeats(), 0);
+    EXPECT_NEAR(Program.Outcome.DurationMs / 1000.0, Seconds, 0.5);
+    std::vector<TRunPhase> Phases;
+    int32_t VerifiedTo = 0;
+    for (const TRunStatus &Status : Program.Statuses) {
+        if (Phases.empty() || Phases.back() != Status.Phase)
+            Phases.push_back(Status.Phase);
+        if (Status.Phase == TRunPhase::Verifying)
+            VerifiedTo = Status.Bytes;
+    }
+    EXPECT_EQ(Phases, (std::vector<TRunPhase>{TRunPhase::Connecting, TRunPhase::Writing, TRunPhase::Verifying,
+                                               TRunPhase::Resetting}));
+    EXPECT_EQ(VerifiedTo, 8192);
 
     // The comparison goes through the CLI, which drives the same worker.
     const std::string SetFile = Folder.Path + "default.set";

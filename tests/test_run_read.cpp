@@ -2,7 +2,7 @@
 // and through trackwarden-cli read / compare --details / decode / diff.
 #include "test_run_support.h"
 
-#include "UImageDecode.h"
+#include "UImage.h"
 #include "UImageMap.h"
 #include "UProcs.h"
 #include "URunLines.h"

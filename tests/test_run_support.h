@@ -57,7 +57,10 @@ class TSimProcess {
 public:
     TSimProcess(const std::string &Link, const std::vector<std::string> &Options)
     {
-        std::vector<std::string> Args = {std::string(TW_BIN_DIR) + "/trackwarden-sim", "--link", Link};
+        // Without a link, Options name the port.
+        std::vector<std::string> Args = {std::string(TW_BIN_DIR) + "/trackwarden-sim"};
+        if (!Link.empty())
+            Args.insert(Args.end(), {"--link", Link});
         Args.insert(Args.end(), Options.begin(), Options.end());
         std::vector<char *> Argv;
         for (std::string &A : Args)
@@ -161,6 +164,7 @@ public:
 
     int32_t Port = 0;
     std::string DevicePath;
+    TRunOptions Options;
     std::vector<std::string> Preparation;
     std::vector<std::string> SettingsErrors;
     int BeginRuns = 0;
@@ -172,6 +176,7 @@ public:
     void ShowSettingsError(const std::string &Text) override { SettingsErrors.push_back(Text); }
     int32_t ChosenPort() override { return Port; }
     std::string ChosenDevicePath() override { return DevicePath; }
+    TRunOptions ChosenRunOptions() override { return Options; }
     void BeginRun() override
     {
         ++BeginRuns;
@@ -183,6 +188,17 @@ public:
     void ShowProgress(int32_t Bytes) override { Add({'P', {}, Bytes}); }
     // Called on the worker; what the window does on its own thread happens in Finish.
     void RunFinished() override { Add({'F', {}}); }
+    void ShowStatus(const TRunStatus &Status) override
+    {
+        std::lock_guard<std::mutex> Guard(Lock);
+        Statuses.push_back(Status);
+    }
+    void ShowOutcome(const TRunOutcome &Given) override
+    {
+        std::lock_guard<std::mutex> Guard(Lock);
+        Outcome = Given;
+        ++Outcomes;
+    }
 
     // Runs to the end; the ticker stops with it.
     void Finish()
@@ -221,6 +237,9 @@ public:
     bool FinishedLast() const { return !Entries.empty() && Entries.back().Kind == 'F'; }
 
     std::vector<TEntry> Entries;
+    std::vector<TRunStatus> Statuses;
+    TRunOutcome Outcome;
+    int Outcomes = 0;
 
 private:
     void Add(TEntry Entry)

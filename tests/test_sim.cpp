@@ -1,8 +1,10 @@
 // The simulated device's framing and answers, without a terminal.
 #include "SimDevice.h"
+#include "SimLine.h"
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <functional>
 #include <string>
 #include <vector>
@@ -134,5 +136,171 @@ TEST(SimDeviceIdleTest, HangUpAndFloodMarkTheirRequests)
     EXPECT_TRUE(Actions[1].HangUp);
     EXPECT_EQ(Device.Resets, 1);
 }
+
+// The line's timing on an injected clock: when each request is heard and
+// when each part of each reply falls due.
+struct TLineInput {
+    int64_t AtUs;
+    TBytes Bytes;
+};
+
+struct TLineRow {
+    const char *Name;
+    std::function<void(TSimTiming &, TSimOptions &)> Setup;
+    int32_t Baud, Bits;
+    std::vector<TLineInput> Inputs;
+    std::vector<std::string> Heard;   // "AT_US> FRAME", "AT_US~ LOST BYTES"
+    std::vector<std::string> Outputs; // "DUE_US:N bytes", a paced run "FIRST~LAST:N parts", "DUE_US:flood" ...
+    std::string Stream;               // every byte written, in order ("" for not checked)
+};
+
+TBytes ReadBlockOf32()
+{
+    return ReadBlock(0, 32);
+}
+
+// The reply of the 32-byte read of an empty memory.
+const char ReadReplyOf32[] = "02 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "
+                             "00 00 00 00 00 FE";
+
+const TLineRow LineRows[] = {
+    {"DefaultIsAsBefore", {}, 115200, 10, {{0, Version}}, {"0> 01 FF"}, {"2000:4 bytes"}, "01 02 03 FA"},
+    // 10 bits of 86.8 us each way: the request is in 2 characters later, each reply byte one after another.
+    {"WireBothWays", [](TSimTiming &T, TSimOptions &) { T.Wire = true; }, 115200, 10, {{0, Version}},
+     {"173> 01 FF"}, {"2260~2520:4 parts"}, "01 02 03 FA"},
+    // A read block's 36 bytes take 3.125 ms to come out after the 2 ms.
+    {"ReadReplyOfABlock", [](TSimTiming &T, TSimOptions &) { T.Wire = true; }, 115200, 10,
+     {{0, ReadBlockOf32()}}, {"434> 02 00 00 20 DE"}, {"2520~5559:36 parts"}, ReadReplyOf32},
+    // 9600 baud with a parity bit and two stop bits: 12 bits, 1.25 ms a character.
+    {"WireAtTheLinesSettings", [](TSimTiming &T, TSimOptions &) { T.Wire = true; }, 9600, 12, {{0, Version}},
+     {"2500> 01 FF"}, {"5750~9500:4 parts"}, ""},
+    {"WireOffIgnoresTheSpeed", {}, 9600, 12, {{0, Version}}, {"0> 01 FF"}, {"2000:4 bytes"}, ""},
+    {"ProcessingTimes",
+     [](TSimTiming &T, TSimOptions &) {
+         T.WriteMs = 20;
+         T.ReadMs = 7;
+     },
+     115200, 10, {{0, WriteBlock(0, 1)}, {50000, ReadBlock(0)}, {100000, Version}},
+     {"0> 03 00 00 04 01 02 03 04 EF", "50000> 02 00 00 04 FA", "100000> 01 FF"},
+     {"20000:4 bytes", "57000:8 bytes", "102000:4 bytes"}, "03 00 00 FD 02 00 00 01 02 03 04 F4 01 02 03 FA"},
+    {"ZeroProcessingTime", [](TSimTiming &T, TSimOptions &) { T.ReadMs = 0; }, 115200, 10, {{5000, ReadBlock(0)}},
+     {"5000> 02 00 00 04 FA"}, {"5000:8 bytes"}, ""},
+    // The adapter sends what it holds when its free-running timer runs out.
+    {"LatencyTimer", [](TSimTiming &T, TSimOptions &) { T.LatencyMs = 16; }, 115200, 10,
+     {{1000, Version}, {17000, Version}}, {"1000> 01 FF", "17000> 01 FF"}, {"16000:4 bytes", "32000:4 bytes"}, ""},
+    // A reply whose bytes come off the wire across the timer's tick goes in two bursts.
+    {"LatencySplitsAReply",
+     [](TSimTiming &T, TSimOptions &) {
+         T.Wire = true;
+         T.LatencyMs = 16;
+     },
+     115200, 10, {{12000, ReadBlockOf32()}}, {"12434> 02 00 00 20 DE"}, {"16000:18 bytes", "32000:18 bytes"},
+     ReadReplyOf32},
+    // 62 bytes fill a USB packet, which goes at once.
+    {"LatencyFullPacket",
+     [](TSimTiming &T, TSimOptions &) {
+         T.Wire = true;
+         T.LatencyMs = 16;
+         T.Trailing = 40;
+     },
+     115200, 10, {{0, ReadBlockOf32()}}, {"434> 02 00 00 20 DE"}, {"7816:62 bytes", "16000:14 bytes"}, ""},
+    {"TrailingBytes", [](TSimTiming &T, TSimOptions &) { T.Trailing = 3; }, 115200, 10, {{0, Version}},
+     {"0> 01 FF"}, {"2000:7 bytes"}, "01 02 03 FA 00 00 00"},
+    // Deaf for 5 ms after the reply: a request at 4 ms is lost, one at 8 ms heard.
+    {"DeafAfterAReply", [](TSimTiming &T, TSimOptions &) { T.DeafMs = 5; }, 115200, 10,
+     {{0, Version}, {4000, Version}, {8000, Version}}, {"0> 01 FF", "4000~ 01 FF", "8000> 01 FF"},
+     {"2000:4 bytes", "10000:4 bytes"}, ""},
+    // Only the byte that ends inside the deaf time is lost; the rest is garbage to the device.
+    {"DeafCutsARequest",
+     [](TSimTiming &T, TSimOptions &) {
+         T.Wire = true;
+         T.DeafMs = 5;
+     },
+     9600, 10, {{0, Version}, {11500, Version}}, {"2083> 01 FF", "12541~ 01"}, {"5125~8250:4 parts"}, ""},
+    {"HangUpAfterItsReply", [](TSimTiming &, TSimOptions &O) { O.HangUpAfter = 1; }, 115200, 10,
+     {{0, Version}}, {"0> 01 FF"}, {"2000:4 bytes", "2000:hang-up"}, ""},
+    {"FloodAfterTheDelay", [](TSimTiming &T, TSimOptions &O) { O.FloodMs = 100; T.DelayMs = 30; }, 115200, 10,
+     {{0, Version}}, {"0> 01 FF"}, {"30000:flood"}, ""},
+};
+
+void PrintTo(const TLineRow &Row, std::ostream *Out)
+{
+    *Out << Row.Name;
+}
+
+// Outputs one character apart, a byte each, read as one paced run.
+std::vector<std::string> Summary(const std::vector<TSimOutput> &Outputs, int64_t CharNs)
+{
+    std::vector<std::string> Lines;
+    for (size_t I = 0; I < Outputs.size();) {
+        const TSimOutput &First = Outputs[I];
+        const std::string At = std::to_string(First.DueNs / 1000);
+        if (First.Flood || First.HangUp) {
+            Lines.push_back(At + (First.Flood ? ":flood" : ":hang-up"));
+            ++I;
+            continue;
+        }
+        size_t J = I + 1;
+        while (CharNs > 0 && First.Bytes.size() == 1 && J < Outputs.size() && Outputs[J].Bytes.size() == 1 &&
+               Outputs[J].DueNs - Outputs[J - 1].DueNs == CharNs)
+            ++J;
+        if (J - I > 1)
+            Lines.push_back(At + "~" + std::to_string(Outputs[J - 1].DueNs / 1000) + ":" + std::to_string(J - I) +
+                            " parts");
+        else
+            Lines.push_back(At + ":" + std::to_string(First.Bytes.size()) + " bytes");
+        I = J;
+    }
+    return Lines;
+}
+
+class SimLineTest : public ::testing::TestWithParam<TLineRow> {};
+
+TEST_P(SimLineTest, HearsAndAnswersOnTime)
+{
+    const TLineRow &Row = GetParam();
+    TSimTiming Timing;
+    TSimOptions Options;
+    if (Row.Setup)
+        Row.Setup(Timing, Options);
+    TSimDevice Device(Options);
+    TSimLine Line(Device, Timing);
+    Line.SetLine(Row.Baud, Row.Bits);
+
+    std::vector<TSimOutput> Outputs;
+    std::vector<std::string> Heard;
+    auto Take = [&](int64_t Until) {
+        for (TSimOutput &Out : Line.TakeDue(Until))
+            Outputs.push_back(std::move(Out));
+    };
+    for (const TLineInput &Input : Row.Inputs) {
+        Take(Input.AtUs * 1000);
+        std::vector<TSimHeard> Now;
+        Line.Receive(Input.AtUs * 1000, Input.Bytes.data(), Input.Bytes.size(), Now);
+        for (const TSimHeard &H : Now)
+            Heard.push_back(std::to_string(H.AtNs / 1000) + (H.Lost ? "~ " : "> ") + HexBytes(H.Bytes));
+    }
+    Take(INT64_MAX);
+    EXPECT_EQ(Line.NextDue(), -1);
+
+    EXPECT_EQ(Heard, Row.Heard);
+    EXPECT_EQ(Summary(Outputs, Line.CharacterNs()), Row.Outputs);
+    TBytes Stream, LastReply;
+    for (const TSimOutput &Out : Outputs) {
+        Stream.insert(Stream.end(), Out.Bytes.begin(), Out.Bytes.end());
+        if (!Out.Reply.empty())
+            LastReply = Out.Reply;
+    }
+    if (*Row.Stream.c_str() != '\0') {
+        EXPECT_EQ(HexBytes(Stream), Row.Stream);
+    }
+    // The last part of every reply carries it whole, for the log.
+    if (!Stream.empty()) {
+        EXPECT_EQ(TBytes(Stream.end() - static_cast<ptrdiff_t>(LastReply.size()), Stream.end()), LastReply);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sim, SimLineTest, ::testing::ValuesIn(LineRows),
+                         [](const auto &Info) { return std::string(Info.param.Name); });
 
 } // namespace

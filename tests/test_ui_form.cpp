@@ -341,6 +341,13 @@ TEST(FormLimits, ComboBoxesHoldTheirItemsWithoutTyping)
             EXPECT_EQ(Combo->itemText(n), QString::fromUtf8(Items[n])) << Name;
         EXPECT_EQ(Combo->currentIndex(), 0) << Name;
     }
+    // The field table's range of each list (the image check and the units table use it) is its items.
+    for (int Combo : {1, 2}) {
+        const TFieldDesc *F = FieldOfControl(TFieldKind::List, Combo);
+        ASSERT_TRUE(F) << Combo;
+        EXPECT_EQ(F->Min, 0) << F->Name;
+        EXPECT_EQ(F->Max + 1, H.Get<QComboBox>("ComboBox" + std::to_string(Combo))->count()) << F->Name;
+    }
 }
 
 TEST(FormLimits, OnlyTheDeclaredControlsAreHiddenOrDisabled)

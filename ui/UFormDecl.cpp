@@ -1,6 +1,10 @@
 // The window's top level and the tabs PLIKI, SIM, UŻYT and PROG.
 #include "UFormDecl.h"
 
+#include "UFields.h"
+
+#include <cstdio>
+#include <cstdlib>
 #include <utility>
 
 const char *NodeKindWord(TNodeKind Kind)
@@ -85,11 +89,16 @@ TNode Radio(int Number, std::string Caption, int X, int Y, bool Checked)
     return N;
 }
 
-TNode Spin(int Number, int Min, int Max, int Value, int X, int Y)
+TNode Spin(int Number, int Value, int X, int Y)
 {
+    const TFieldDesc *F = FieldOfControl(TFieldKind::Number, Number);
+    if (F == nullptr) {
+        std::fprintf(stderr, "form: SpinEdit%d shows no field\n", Number);
+        std::abort();
+    }
     TNode N = Make(TNodeKind::SpinEdit, Number, {}, X, Y);
-    N.Min = Min;
-    N.Max = Max;
+    N.Min = F->Min;
+    N.Max = F->Max;
     N.Value = Value;
     return N;
 }

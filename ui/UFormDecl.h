@@ -86,7 +86,8 @@ TNode Label(std::string Caption, int X, int Y);
 TNode Edit(int Number, int MaxLength, int X, int Y, int W);
 TNode Check(int Number, std::string Caption, int X, int Y);
 TNode Radio(int Number, std::string Caption, int X, int Y, bool Checked = false);
-TNode Spin(int Number, int Min, int Max, int Value, int X, int Y);
+// A spin edit's range is its field's, from the field table (UFields.h).
+TNode Spin(int Number, int Value, int X, int Y);
 TNode Combo(int Number, std::vector<std::string> Items, int X, int Y, int W);
 TNode Button(int Number, std::string Caption, int X, int Y, int W, std::string Handler);
 TNode Hidden(TNode Node);

@@ -41,7 +41,7 @@ TNode DeclOutputs()
                 {Check(C, "Dozwolone przez odebranie SMS:", 10, 14), Edit(9 * o + 4 * a + 56, 4, -6, 14, 50),
                  Check(C + 1, "Dozwolone przez odebranie RING", 10, 35),
                  Check(C + 2, "Dozwolone samoczynne wyłączenie po czasie", 10, 56),
-                 Spin(2 * o + a + 6, 1, 255, 30, -6, 56), Label("sekund", -6, 56),
+                 Spin(2 * o + a + 6, 30, -6, 56), Label("sekund", -6, 56),
                  ReactionTabs(36 + 2 * (o - 1) + a, 98 + 6 * (o - 1) + 3 * (a - 1), 12 * o + 6 * a + 191,
                      9 * o + 4 * a + 57, 6, 81, W - 20)}));
         }
@@ -79,7 +79,7 @@ TNode DeclTest()
 {
     return Page(7, "TEST",
         {Group(" Parametry testu okresowego ", 6, 4, GroupW, 82,
-             {Check(86, "Wysyłaj test okresowy co:", 10, 14), Spin(13, 1, 42, 1, -6, 14), Label("godzin", -6, 14),
+             {Check(86, "Wysyłaj test okresowy co:", 10, 14), Spin(13, 1, -6, 14), Label("godzin", -6, 14),
               Check(87, "Wysłanie dowolnego SMS zeruje timer testu", 10, 36),
               Check(88, "Odebranie RING wymusza test okresowy", 10, 57)}),
          Group(" Funkcja GSM dla testu okresowego ", 6, 90, GroupW, ReactionTabsHeight + 22,
@@ -91,15 +91,15 @@ TNode DeclRing()
     const int SpinX = 240;
     return Page(8, "RING",
         {Group(" RING wychodzący ", 6, 4, GroupW, 92,
-             {Label("Dzwoń przez czas", 10, 16), Spin(14, 1, 255, 30, SpinX, 16), Label("sekund", -6, 16),
-              Label("Ilość prób przy braku odrzucenia/odebrania", 10, 40), Spin(35, 1, 255, 5, SpinX, 40),
+             {Label("Dzwoń przez czas", 10, 16), Spin(14, 30, SpinX, 16), Label("sekund", -6, 16),
+              Label("Ilość prób przy braku odrzucenia/odebrania", 10, 40), Spin(35, 5, SpinX, 40),
               Label("szt.", -6, 40),
-              Label("Zwłoka do kolejnej próby przy niepowodzeniu", 10, 64), Spin(34, 1, 255, 15, SpinX, 64),
+              Label("Zwłoka do kolejnej próby przy niepowodzeniu", 10, 64), Spin(34, 15, SpinX, 64),
               Label("sekund", -6, 64),
               Hidden(Radio(539, "Przy odebraniu rozłącz", 330, 16, true)),
               Hidden(Radio(540, "Przy odebraniu nierozłączaj", 330, 40))}),
          Group(" RING przychodzący ", 6, 100, GroupW, 84,
-             {Radio(541, "Odrzuć połączenie po czasie:", 10, 14, true), Spin(15, 1, 255, 30, -6, 14),
+             {Radio(541, "Odrzuć połączenie po czasie:", 10, 14, true), Spin(15, 30, -6, 14),
               Label("sekund", -6, 14),
               Radio(542, "Zawsze odbieraj połączenie", 10, 37),
               Radio(543, "Odbierz jednorazowo po SMS:", 10, 58), Edit(97, 4, -6, 58, 50)})});
@@ -110,14 +110,14 @@ TNode DeclSms()
     const int SpinX = 372;
     return Page(9, "SMS",
         {Group(" Ograniczenia wysyłania SMS ", 6, 4, GroupW, 62,
-             {Check(89, "Wysyłaj maksymalnie", 10, 14), Spin(16, 1, 255, 20, -6, 14), Label("SMS w czasie", -6, 14),
-              Spin(17, 1, 42, 1, -6, 14), Label("godzin(y)", -6, 14),
+             {Check(89, "Wysyłaj maksymalnie", 10, 14), Spin(16, 20, -6, 14), Label("SMS w czasie", -6, 14),
+              Spin(17, 1, -6, 14), Label("godzin(y)", -6, 14),
               Check(90, "Przychodzący RING zeruje licznik wysłanych SMS", 10, 36)}),
          Group(" Parametry wysyłania SMS ", 6, 70, GroupW, 66,
              {Label("Czas oczekiwania na potwierdzenia przejęcia SMS przez sieć GSM", 10, 16),
-              Spin(18, 1, 255, 15, SpinX, 16), Label("sekund", -6, 16),
+              Spin(18, 15, SpinX, 16), Label("sekund", -6, 16),
               Label("Ilość prób wysłania SMS przy braku potwierdzenia do zaniechania", 10, 40),
-              Spin(19, 1, 255, 5, SpinX, 40), Label("szt.", -6, 40)})});
+              Spin(19, 5, SpinX, 40), Label("szt.", -6, 40)})});
 }
 
 TNode DeclGps()
@@ -131,7 +131,7 @@ TNode DeclGps()
         const int E = 3 * u + 96;
         Pages.push_back(Page(118 + u, "Użytkownik " + Num(u),
             {Group(" Podstawowe ", 3, 2, PageW - 6, 84,
-                 {Label("Samoczynne wysyłanie pozycji GPS co:", 10, 14), Spin(u + 20, 1, 255, 3, -6, 14),
+                 {Label("Samoczynne wysyłanie pozycji GPS co:", 10, 14), Spin(u + 20, 3, -6, 14),
                   Label("x 10sek", -6, 14),
                   Check(C, "Odeślij pozycję GPS po odebraniu RING", 10, 37),
                   Check(C + 1, "Odeślij pozycję GPS po odebraniu SMS:", 10, 58), Edit(E, 4, -6, 58, 50)}),
@@ -147,7 +147,7 @@ TNode DeclGps()
         {Group(" Funkcja GPS dla użytkowników ", 6, 4, GroupW, TabsH + 22,
              {Tabs(44, false, 6, 16, TabsW, TabsH, std::move(Pages))}),
          Group(" Pozostałe ", 6, TabsH + 30, GroupW, 44,
-             {Label("Czas do utraty pozycji", 10, 16), Spin(20, 1, 255, 1, -6, 16), Label("x 10sek", -6, 16),
+             {Label("Czas do utraty pozycji", 10, 16), Spin(20, 1, -6, 16), Label("x 10sek", -6, 16),
               Hidden(Check(92, "Odeślij SMS z pozycją GPS pod numer od którego przyszedł SMS o treści:", 10, 40)),
               Hidden(Edit(98, 4, 420, 40, 50)),
               Hidden(Check(91, "Odeślij SMS z pozycją GPS pod dowolny numer od którego przyszedł RING", 10, 62))})});
@@ -170,19 +170,19 @@ TNode DeclSpec()
     for (int r = 0; r < 3; ++r) {
         const int Y = 16 + 24 * r;
         Coding.push_back(Label(Rows[r].Left, 10, Y));
-        Coding.push_back(Spin(Rows[r].LeftSpin, 0, 255, Rows[r].LeftValue, 186, Y));
+        Coding.push_back(Spin(Rows[r].LeftSpin, Rows[r].LeftValue, 186, Y));
         Coding.push_back(Label(Rows[r].Right, 300, Y));
-        Coding.push_back(Spin(Rows[r].RightSpin, 0, 255, Rows[r].RightValue, 336, Y));
+        Coding.push_back(Spin(Rows[r].RightSpin, Rows[r].RightValue, 336, Y));
     }
     return Page(11, "SPEC",
         {Group(" Kontrola GSM ", 6, 4, GroupW, 64,
              {Check(111, "Wyjście 1: załączone gdy gotowość GSM / wyłączone przy braku gotowości GSM", 10, 14),
-              Label("Zwłoka sygnalizacji zaniku gotowości GSM", 10, 38), Spin(24, 1, 255, 1, -6, 38),
+              Label("Zwłoka sygnalizacji zaniku gotowości GSM", 10, 38), Spin(24, 1, -6, 38),
               Label("x 10sek", -6, 38)}),
          Group(" Czas ważności SMS ", 6, 72, GroupW, 44,
-             {Radio(544, "Godzin", 10, 16), Spin(25, 1, 255, 1, -6, 16),
-              Radio(545, "Dni", -24, 16), Spin(26, 1, 255, 1, -6, 16),
-              Radio(546, "Tygodni", -24, 16, true), Spin(27, 1, 255, 1, -6, 16)}),
+             {Radio(544, "Godzin", 10, 16), Spin(25, 1, -6, 16),
+              Radio(545, "Dni", -24, 16), Spin(26, 1, -6, 16),
+              Radio(546, "Tygodni", -24, 16, true), Spin(27, 1, -6, 16)}),
          Group(" Kodowanie SMS ", 6, 120, GroupW, 92, std::move(Coding)),
          Group(" Inne ", 6, 216, GroupW, 44,
              {Check(112, "Dozwolony restart telefonu po odebraniu SMS o treści:", 10, 16), Edit(109, 4, -6, 16, 50)})});

@@ -58,7 +58,7 @@ TNode InputPage(int i, int W, int H)
              {Radio(R + 1, "Niewykorzystane", 10, 15, true), Radio(R + 2, "Aktywne zawsze", 10, 34),
               Radio(R + 3, "Aktywne tylko gdy uzbrojony", 10, 53)}),
          Group(" Filtracja ", Half + 8, 28, Half, 78,
-             {Label("Czas zwłoki na reakcję", 10, 15), Spin(i, 1, 255, 1, 10, 42),
+             {Label("Czas zwłoki na reakcję", 10, 15), Spin(i, 1, 10, 42),
               Radio(R + 4, "x 0,1sek", 70, 34, true), Radio(R + 5, "x 10sek", 70, 53)}),
          Group(" Zwarcie ", 4, 108, Half, 58,
              {Check(C + 1, "Załącz wyjście 1", 10, 15), Check(C + 2, "Załącz wyjście 2", 10, 34),

@@ -29,6 +29,7 @@ std::string DescribePort(const TSerialPortInfo &Port)
     Field(Line, "produkt: ", Port.Product);
     Field(Line, "nr seryjny: ", Port.Serial);
     Field(Line, "opis: ", Port.Description);
+    Field(Line, "opóźnienie adaptera: ", Port.LatencyTimer.empty() ? "" : Port.LatencyTimer + " ms");
     std::string Links;
     for (const std::string &Com : Port.ComLinks)
         Links += (Links.empty() ? "" : ", ") + Com;

@@ -197,6 +197,7 @@ std::vector<TSerialPortInfo> ListSerialPorts(const TPortsSystem &System)
             if (!Node.empty() && Target == Node)
                 Info.StableName = Link;
         FillUsb(System.SysRoot, Device, Info);
+        Info.LatencyTimer = Attribute(Device + "/latency_timer");
         FillAccess(System, Info);
         if (System.FindHolders && !Node.empty())
             Info.Holder = Holders(System, Node);

@@ -8,7 +8,7 @@
 #include "UFrames.h"
 #include "URun.h"
 #include "URunLines.h"
-#include "UImageDecode.h"
+#include "UImage.h"
 #include "UProcs.h"
 #include "USerialComm.h"
 

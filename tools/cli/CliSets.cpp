@@ -3,10 +3,9 @@
 
 #include "UFields.h"
 #include "UFiles.h"
-#include "UImageDecode.h"
+#include "UImage.h"
 #include "UProcs.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <sys/stat.h>
 
@@ -15,17 +14,6 @@ namespace {
 const char *const ReadError = "Błąd odczytu pliku!";
 const char *const WriteError = "Błąd zapisu pliku!";
 const char *const NoSuchFile = "Brak takiego pliku!";
-
-// The fields in record order rather than in the window's filling order.
-std::vector<const TFieldDesc *> FieldsInRecordOrder()
-{
-    std::vector<const TFieldDesc *> Fields;
-    for (const TFieldDesc &F : SettingsFields())
-        Fields.push_back(&F);
-    std::stable_sort(Fields.begin(), Fields.end(),
-                     [](const TFieldDesc *A, const TFieldDesc *B) { return A->Offset < B->Offset; });
-    return Fields;
-}
 
 void PrintLine(const std::string &Line)
 {

@@ -1,8 +1,12 @@
-// trackwarden-sim: a simulated device behind a pseudo-terminal.
+// trackwarden-sim: a simulated device behind a pseudo-terminal or on a port.
 #include "SimDevice.h"
+#include "SimLine.h"
+#include "SimTerminal.h"
+#include "UFiles.h"
 
 #include <cerrno>
 #include <chrono>
+#include <cinttypes>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -11,9 +15,8 @@
 #include <poll.h>
 #include <random>
 #include <string>
-#include <sys/file.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
-#include <termios.h>
 #include <thread>
 #include <unistd.h>
 
@@ -30,11 +33,23 @@ void Usage()
 {
     std::fprintf(stderr,
                  "usage: trackwarden-sim --link PATH [options]\n"
+                 "       trackwarden-sim --port TTY [--baud B] [options]\n"
+                 "  --link PATH              a new pseudo-terminal, PATH a link to it\n"
+                 "  --port TTY               serve on an existing terminal instead\n"
+                 "  --baud B                 the port's speed (115200)\n"
                  "  --version A.B.C          version the device reports (1.2.3)\n"
                  "  --memory FILE            load the 8192-byte memory from FILE\n"
                  "  --save FILE              save the memory to FILE on exit\n"
                  "  --delay MS               reply delay (2)\n"
                  "  --log FILE               log requests and replies\n"
+                 "  --log-times              ... each line with its time in ms\n"
+                 "timing of a real line:\n"
+                 "  --wire                   bytes take their time at the line's baud rate, both ways\n"
+                 "  --write-ms MS            time to store a written block before its echo (--delay)\n"
+                 "  --read-ms MS             time to fetch a read block before its reply (--delay)\n"
+                 "  --latency MS             replies held and sent in bursts every MS ms, as a USB adapter does\n"
+                 "  --deaf-ms MS             bytes arriving within MS ms after a reply are lost\n"
+                 "  --trailing N             N zero bytes after every reply\n"
                  "faults:\n"
                  "  --silent                 never answer\n"
                  "  --version-length L       version replies of L bytes\n"
@@ -77,70 +92,6 @@ std::string ReadMemoryFile(const std::string &Name, uint8_t *Data, size_t Count)
     return Problem;
 }
 
-bool SaveFile(const std::string &Name, const uint8_t *Data, size_t Count)
-{
-    const std::string Temporary = Name + ".tmp";
-    FILE *File = std::fopen(Temporary.c_str(), "wb");
-    if (File == nullptr)
-        return false;
-    const bool Written = std::fwrite(Data, 1, Count, File) == Count;
-    const bool Ok = std::fclose(File) == 0 && Written && std::rename(Temporary.c_str(), Name.c_str()) == 0;
-    if (!Ok)
-        unlink(Temporary.c_str());
-    return Ok;
-}
-
-// The link is the simulator's only while it holds PATH.lock beside it, so a
-// second simulator cannot take it over and the first cannot remove the
-// second's. The lock file is removed by its holder, after checking that the
-// file locked is still the one of that name.
-int LockLink(const std::string &LinkPath)
-{
-    const std::string LockPath = LinkPath + ".lock";
-    for (int Attempt = 0; Attempt < 10; ++Attempt) {
-        const int Fd = open(LockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
-        if (Fd < 0)
-            return -1;
-        if (flock(Fd, LOCK_EX | LOCK_NB) != 0) {
-            close(Fd);
-            errno = EBUSY;
-            return -1;
-        }
-        struct stat Held, Named;
-        if (fstat(Fd, &Held) == 0 && stat(LockPath.c_str(), &Named) == 0 && Held.st_dev == Named.st_dev &&
-            Held.st_ino == Named.st_ino)
-            return Fd;
-        close(Fd);
-    }
-    errno = EBUSY;
-    return -1;
-}
-
-void UnlockLink(const std::string &LinkPath, int LockFd)
-{
-    unlink((LinkPath + ".lock").c_str());
-    close(LockFd);
-}
-
-// Only a link may be replaced: a regular file, a folder or a device at PATH
-// is someone's data, a typo away.
-std::string LinkPlaceProblem(const std::string &LinkPath)
-{
-    struct stat St;
-    if (lstat(LinkPath.c_str(), &St) != 0)
-        return errno == ENOENT ? std::string() : std::strerror(errno);
-    if (S_ISLNK(St.st_mode))
-        return {};
-    return S_ISDIR(St.st_mode) ? "a folder is there" : S_ISREG(St.st_mode) ? "a regular file is there" : "something other than a link is there";
-}
-
-bool LinkPointsAt(const std::string &LinkPath, const std::string &Target)
-{
-    char Buffer[4096];
-    const ssize_t N = readlink(LinkPath.c_str(), Buffer, sizeof Buffer);
-    return N > 0 && std::string(Buffer, static_cast<size_t>(N)) == Target;
-}
-
 void WriteAll(int Fd, const uint8_t *Data, size_t Count)
 {
     size_t Done = 0;
@@ -169,147 +120,231 @@ void Flood(int Fd, int32_t Ms)
     }
 }
 
-bool ParseInt(const char *Text, int32_t &Value)
+// A whole decimal number within [Min, Max]; anything else is refused.
+bool ParseInt(const char *Text, int32_t Min, int32_t Max, int32_t &Value)
 {
     char *End = nullptr;
     errno = 0;
-    const long N = std::strtol(Text, &End, 0);
-    if (errno != 0 || End == Text || *End != '\0' || N < -1 || N > 1000000)
+    const long N = std::strtol(Text, &End, 10);
+    if (errno != 0 || End == Text || *End != '\0' || N < Min || N > Max)
         return false;
     Value = static_cast<int32_t>(N);
     return true;
 }
 
+struct TNumberOption {
+    const char *Name;
+    int32_t *Target;
+    int32_t Min, Max;
+};
+
+struct TFlagOption {
+    const char *Name;
+    bool *Target;
+};
+
+struct TTextOption {
+    const char *Name;
+    std::string *Target;
+};
+
+struct TSimArgs {
+    TSimOptions Device;
+    TSimTiming Timing;
+    std::string LinkPath, PortPath, MemoryPath, SavePath, LogPath, Version;
+    int32_t Baud = 115200;
+    bool LogTimes = false;
+};
+
+// Refuses (with its line and the usage) every option it does not know and
+// every value outside what the option can mean.
+bool ParseArgs(int argc, char **argv, TSimArgs &A)
+{
+    constexpr int32_t MaxMs = 60000, MaxCount = 1000000;
+    const TNumberOption Numbers[] = {
+        {"--delay", &A.Timing.DelayMs, 0, MaxMs},
+        {"--write-ms", &A.Timing.WriteMs, 0, MaxMs},
+        {"--read-ms", &A.Timing.ReadMs, 0, MaxMs},
+        {"--latency", &A.Timing.LatencyMs, 0, 255},
+        {"--deaf-ms", &A.Timing.DeafMs, 0, MaxMs},
+        {"--trailing", &A.Timing.Trailing, 0, 255},
+        {"--baud", &A.Baud, 50, 4000000},
+        {"--version-length", &A.Device.VersionLength, 0, 200},
+        {"--version-faults", &A.Device.VersionFaults, 0, MaxCount},
+        {"--bad-checksum-every", &A.Device.BadChecksumEvery, 0, MaxCount},
+        {"--corrupt-byte", &A.Device.CorruptAddress, 0, SimMemorySize - 1},
+        {"--ignore", &A.Device.IgnoreFirst, 0, MaxCount},
+        {"--flood", &A.Device.FloodMs, 0, MaxMs},
+        {"--hang-up-after", &A.Device.HangUpAfter, 0, MaxCount},
+    };
+    const TFlagOption Flags[] = {
+        {"--silent", &A.Device.Silent},
+        {"--wrong-echo", &A.Device.WrongEcho},
+        {"--short-write-reply", &A.Device.ShortWriteReply},
+        {"--wire", &A.Timing.Wire},
+        {"--log-times", &A.LogTimes},
+    };
+    const TTextOption Texts[] = {
+        {"--link", &A.LinkPath}, {"--port", &A.PortPath}, {"--memory", &A.MemoryPath},
+        {"--save", &A.SavePath}, {"--log", &A.LogPath},   {"--version", &A.Version},
+    };
+    auto Refuse = [](const std::string &What) {
+        std::fprintf(stderr, "trackwarden-sim: %s\n", What.c_str());
+        Usage();
+        return false;
+    };
+    for (int I = 1; I < argc; ++I) {
+        const std::string Arg = argv[I];
+        const char *Value = I + 1 < argc ? argv[I + 1] : nullptr;
+        bool Known = false;
+        for (const TFlagOption &Flag : Flags)
+            if (Arg == Flag.Name) {
+                *Flag.Target = true;
+                Known = true;
+            }
+        for (const TTextOption &Text : Texts) {
+            if (Arg != Text.Name)
+                continue;
+            if (Value == nullptr || *Value == '\0')
+                return Refuse("bad option " + Arg + ": a value is needed");
+            *Text.Target = Value;
+            Known = true;
+            ++I;
+        }
+        for (const TNumberOption &Number : Numbers) {
+            if (Arg != Number.Name)
+                continue;
+            if (Value == nullptr || !ParseInt(Value, Number.Min, Number.Max, *Number.Target))
+                return Refuse("bad option " + Arg + (Value ? std::string(" ") + Value : std::string()) + ": from " +
+                              std::to_string(Number.Min) + " to " + std::to_string(Number.Max));
+            Known = true;
+            ++I;
+        }
+        if (!Known)
+            return Refuse("bad option " + Arg);
+    }
+    if (!A.Version.empty()) {
+        unsigned V[3];
+        char Tail;
+        if (std::sscanf(A.Version.c_str(), "%u.%u.%u%c", &V[0], &V[1], &V[2], &Tail) != 3 || V[0] > 255 ||
+            V[1] > 255 || V[2] > 255 || A.Version.find_first_not_of("0123456789.") != std::string::npos)
+            return Refuse("bad option --version " + A.Version + ": A.B.C, each from 0 to 255");
+        for (int K = 0; K < 3; ++K)
+            A.Device.Version[K] = static_cast<uint8_t>(V[K]);
+    }
+    if (!BaudSupported(A.Baud))
+        return Refuse("bad option --baud " + std::to_string(A.Baud) + ": not a speed the terminal knows");
+    if (A.LinkPath.empty() == A.PortPath.empty())
+        return Refuse(A.LinkPath.empty() ? "--link PATH or --port TTY is needed" : "--link and --port together");
+    return true;
+}
+
+int64_t NowNs(std::chrono::steady_clock::time_point Start)
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - Start).count();
+}
+
+// Without times the log is as it always was: a line per request and per reply.
+struct TSimLog {
+    FILE *File = nullptr;
+    bool Times = false;
+
+    void Line(int64_t AtNs, const char *Mark, const std::string &Text)
+    {
+        if (File == nullptr)
+            return;
+        if (Times)
+            std::fprintf(File, "%.3f ", static_cast<double>(AtNs) / 1e6);
+        std::fprintf(File, "%s%s%s\n", Mark, Text.empty() ? "" : " ", Text.c_str());
+        std::fflush(File);
+    }
+};
+
 } // namespace
 
 int main(int argc, char **argv)
 {
-    TSimOptions Options;
-    std::string LinkPath, MemoryPath, SavePath, LogPath;
-    for (int I = 1; I < argc; ++I) {
-        const std::string Arg = argv[I];
-        const bool HasValue = I + 1 < argc;
-        int32_t Value = 0;
-        auto TakeInt = [&](int32_t &Target) {
-            if (!HasValue || !ParseInt(argv[I + 1], Value))
-                return false;
-            Target = Value;
-            ++I;
-            return true;
-        };
-        bool Ok = true;
-        if (Arg == "--link" && HasValue)
-            LinkPath = argv[++I];
-        else if (Arg == "--memory" && HasValue)
-            MemoryPath = argv[++I];
-        else if (Arg == "--save" && HasValue)
-            SavePath = argv[++I];
-        else if (Arg == "--log" && HasValue)
-            LogPath = argv[++I];
-        else if (Arg == "--version" && HasValue) {
-            unsigned A, B, C;
-            char Tail;
-            Ok = std::sscanf(argv[++I], "%u.%u.%u%c", &A, &B, &C, &Tail) == 3 && A < 256 && B < 256 && C < 256;
-            Options.Version[0] = static_cast<uint8_t>(A);
-            Options.Version[1] = static_cast<uint8_t>(B);
-            Options.Version[2] = static_cast<uint8_t>(C);
-        } else if (Arg == "--delay")
-            Ok = TakeInt(Options.ReplyDelayMs);
-        else if (Arg == "--silent")
-            Options.Silent = true;
-        else if (Arg == "--version-length")
-            Ok = TakeInt(Options.VersionLength) && Options.VersionLength <= 200;
-        else if (Arg == "--version-faults")
-            Ok = TakeInt(Options.VersionFaults);
-        else if (Arg == "--bad-checksum-every")
-            Ok = TakeInt(Options.BadChecksumEvery);
-        else if (Arg == "--wrong-echo")
-            Options.WrongEcho = true;
-        else if (Arg == "--short-write-reply")
-            Options.ShortWriteReply = true;
-        else if (Arg == "--corrupt-byte")
-            Ok = TakeInt(Options.CorruptAddress);
-        else if (Arg == "--ignore")
-            Ok = TakeInt(Options.IgnoreFirst);
-        else if (Arg == "--flood")
-            Ok = TakeInt(Options.FloodMs);
-        else if (Arg == "--hang-up-after")
-            Ok = TakeInt(Options.HangUpAfter);
-        else
-            Ok = false;
-        if (!Ok || Options.ReplyDelayMs < 0) {
-            std::fprintf(stderr, "trackwarden-sim: bad option %s\n", Arg.c_str());
-            Usage();
-            return 2;
-        }
-    }
-    if (LinkPath.empty()) {
+    TSimArgs Args;
+    if (argc < 2) {
         Usage();
         return 2;
     }
+    if (!ParseArgs(argc, argv, Args))
+        return 2;
 
-    TSimDevice Device(Options);
-    if (!MemoryPath.empty()) {
-        const std::string Problem = ReadMemoryFile(MemoryPath, Device.Memory, sizeof Device.Memory);
+    TSimDevice Device(Args.Device);
+    if (!Args.MemoryPath.empty()) {
+        const std::string Problem = ReadMemoryFile(Args.MemoryPath, Device.Memory, sizeof Device.Memory);
         if (!Problem.empty()) {
             std::fprintf(stderr, "trackwarden-sim: --memory %s: %s (a regular file of %zu bytes is needed)\n",
-                         MemoryPath.c_str(), Problem.c_str(), sizeof Device.Memory);
+                         Args.MemoryPath.c_str(), Problem.c_str(), sizeof Device.Memory);
             return 2;
         }
     }
+    // Found now, while nothing has been lost: the memory is saved only at exit.
+    if (!Args.SavePath.empty() && !WholeFileWritable(Args.SavePath)) {
+        std::fprintf(stderr,
+                     "trackwarden-sim: --save %s: cannot be saved there (a regular file that may be replaced, in a "
+                     "folder that may be written, is needed)\n",
+                     Args.SavePath.c_str());
+        return 2;
+    }
     // A save past the file-size limit fails and cleans up rather than killing us.
     signal(SIGXFSZ, SIG_IGN);
-    const int LockFd = LockLink(LinkPath);
-    if (LockFd < 0) {
-        if (errno == EBUSY)
-            std::fprintf(stderr, "trackwarden-sim: %s is owned by another running simulator\n", LinkPath.c_str());
-        else
-            std::fprintf(stderr, "trackwarden-sim: cannot lock %s.lock: %s\n", LinkPath.c_str(), std::strerror(errno));
+
+    const std::string &LinkPath = Args.LinkPath;
+    int LockFd = -1;
+    TSimTerminal Terminal;
+    FILE *LogFile = nullptr;
+    auto Release = [&] {
+        CloseTerminal(Terminal);
+        if (LockFd >= 0)
+            UnlockLink(LinkPath, LockFd);
+        if (LogFile != nullptr)
+            std::fclose(LogFile);
+    };
+    if (!LinkPath.empty()) {
+        LockFd = LockLink(LinkPath);
+        if (LockFd < 0) {
+            if (errno == EBUSY)
+                std::fprintf(stderr, "trackwarden-sim: %s is owned by another running simulator\n", LinkPath.c_str());
+            else
+                std::fprintf(stderr, "trackwarden-sim: cannot lock %s.lock: %s\n", LinkPath.c_str(),
+                             std::strerror(errno));
+            return 2;
+        }
+        if (const std::string Problem = LinkPlaceProblem(LinkPath); !Problem.empty()) {
+            std::fprintf(stderr, "trackwarden-sim: --link %s: %s; only a symbolic link is replaced\n",
+                         LinkPath.c_str(), Problem.c_str());
+            Release();
+            return 2;
+        }
+    } else if (const std::string Problem = OpenPort(Args.PortPath, Args.Baud, Terminal); !Problem.empty()) {
+        std::fprintf(stderr, "trackwarden-sim: --port %s: %s\n", Args.PortPath.c_str(), Problem.c_str());
         return 2;
     }
-    if (const std::string Problem = LinkPlaceProblem(LinkPath); !Problem.empty()) {
-        std::fprintf(stderr, "trackwarden-sim: --link %s: %s; only a symbolic link is replaced\n", LinkPath.c_str(),
-                     Problem.c_str());
-        UnlockLink(LinkPath, LockFd);
-        return 2;
-    }
-    FILE *Log = nullptr;
-    if (!LogPath.empty() && (Log = std::fopen(LogPath.c_str(), "w")) == nullptr) {
-        std::fprintf(stderr, "trackwarden-sim: cannot write %s: %s\n", LogPath.c_str(), std::strerror(errno));
-        UnlockLink(LinkPath, LockFd);
+    if (!Args.LogPath.empty() && (LogFile = std::fopen(Args.LogPath.c_str(), "w")) == nullptr) {
+        std::fprintf(stderr, "trackwarden-sim: cannot write %s: %s\n", Args.LogPath.c_str(), std::strerror(errno));
+        Release();
         return 2;
     }
 
-    const int Master = posix_openpt(O_RDWR | O_NOCTTY);
-    if (Master < 0 || grantpt(Master) != 0 || unlockpt(Master) != 0) {
-        std::fprintf(stderr, "trackwarden-sim: posix_openpt() failed: %s\n", std::strerror(errno));
-        UnlockLink(LinkPath, LockFd);
-        return 1;
-    }
-    const std::string SlaveName = ptsname(Master);
-    // Our own hold on the slave keeps the master readable while the tool has it closed.
-    const int Slave = open(SlaveName.c_str(), O_RDWR | O_NOCTTY);
-    if (Slave < 0) {
-        std::fprintf(stderr, "trackwarden-sim: open(%s) failed: %s\n", SlaveName.c_str(), std::strerror(errno));
-        UnlockLink(LinkPath, LockFd);
-        return 1;
-    }
-    termios Tio;
-    if (tcgetattr(Slave, &Tio) == 0) {
-        cfmakeraw(&Tio);
-        tcsetattr(Slave, TCSANOW, &Tio);
-    }
-    fcntl(Master, F_SETFL, fcntl(Master, F_GETFL) | O_NONBLOCK);
-
-    // A new link under a temporary name, renamed over the old one: PATH is
-    // never missing, and never anything but a link.
-    const std::string NewLink = LinkPath + ".new";
-    unlink(NewLink.c_str());
-    if (symlink(SlaveName.c_str(), NewLink.c_str()) != 0 || rename(NewLink.c_str(), LinkPath.c_str()) != 0) {
-        std::fprintf(stderr, "trackwarden-sim: cannot link %s: %s\n", LinkPath.c_str(), std::strerror(errno));
+    if (!LinkPath.empty()) {
+        if (const std::string Problem = OpenPseudoTerminal(Terminal); !Problem.empty()) {
+            std::fprintf(stderr, "trackwarden-sim: %s\n", Problem.c_str());
+            Release();
+            return 1;
+        }
+        // A new link under a temporary name, renamed over the old one: PATH is
+        // never missing, and never anything but a link.
+        const std::string NewLink = LinkPath + ".new";
         unlink(NewLink.c_str());
-        UnlockLink(LinkPath, LockFd);
-        return 1;
+        if (symlink(Terminal.Name.c_str(), NewLink.c_str()) != 0 || rename(NewLink.c_str(), LinkPath.c_str()) != 0) {
+            std::fprintf(stderr, "trackwarden-sim: cannot link %s: %s\n", LinkPath.c_str(), std::strerror(errno));
+            unlink(NewLink.c_str());
+            Release();
+            return 1;
+        }
     }
     struct sigaction Action = {};
     Action.sa_handler = OnSignal;
@@ -317,43 +352,72 @@ int main(int argc, char **argv)
     sigaction(SIGINT, &Action, nullptr);
     sigaction(SIGHUP, &Action, nullptr);
     signal(SIGPIPE, SIG_IGN);
+    // The wire's pace is a tenth of a millisecond a byte: wake-ups must be that exact.
+    prctl(PR_SET_TIMERSLACK, 1000UL);
 
-    std::printf("trackwarden-sim: listening on %s -> %s\n", LinkPath.c_str(), SlaveName.c_str());
+    if (!LinkPath.empty())
+        std::printf("trackwarden-sim: listening on %s -> %s\n", LinkPath.c_str(), Terminal.Name.c_str());
+    else
+        std::printf("trackwarden-sim: listening on %s\n", Terminal.Name.c_str());
     std::fflush(stdout);
 
-    std::vector<TSimAction> Actions;
+    const auto Start = std::chrono::steady_clock::now();
+    TSimLog Log{LogFile, Args.LogTimes};
+    TSimLine Line(Device, Args.Timing);
+    std::vector<TSimHeard> Heard;
     uint8_t Chunk[512];
     bool HungUp = false;
+    // The device drops a byte of an incomplete frame every 20 ms of silence.
+    constexpr int64_t IdleNs = 20000000;
+    int64_t LastInputNs = 0;
     while (!StopRequested && !HungUp) {
-        pollfd In{Master, POLLIN, 0};
-        const int Ready = poll(&In, 1, 20);
+        int64_t Now = NowNs(Start);
+        int64_t WaitNs = LastInputNs + IdleNs - Now;
+        if (const int64_t Due = Line.NextDue(); Due >= 0)
+            WaitNs = std::min(WaitNs, Due - Now);
+        WaitNs = std::max<int64_t>(WaitNs, 0);
+        const timespec Timeout{static_cast<time_t>(WaitNs / 1000000000), static_cast<long>(WaitNs % 1000000000)};
+        pollfd In{Terminal.Fd, POLLIN, 0};
+        const int Ready = ppoll(&In, 1, &Timeout, nullptr);
         if (Ready < 0 && errno != EINTR)
             break;
-        Actions.clear();
-        if (Ready == 0) {
-            Device.Idle(Actions);
-        } else if (Ready > 0 && (In.revents & POLLIN)) {
-            const ssize_t N = read(Master, Chunk, sizeof Chunk);
-            if (N > 0)
-                Device.Feed(Chunk, static_cast<size_t>(N), Actions);
-        }
-        for (const TSimAction &Done : Actions) {
-            if (Log != nullptr)
-                std::fprintf(Log, "> %s\n", HexBytes(Done.Frame).c_str());
-            if (Options.ReplyDelayMs > 0 && (Done.Flood || !Done.Reply.empty()))
-                std::this_thread::sleep_for(std::chrono::milliseconds(Options.ReplyDelayMs));
-            if (Done.Flood) {
-                Flood(Master, Options.FloodMs);
-                if (Log != nullptr)
-                    std::fprintf(Log, "< flood %d ms\n", Options.FloodMs);
-            } else if (!Done.Reply.empty()) {
-                WriteAll(Master, Done.Reply.data(), Done.Reply.size());
-                if (Log != nullptr)
-                    std::fprintf(Log, "< %s\n", HexBytes(Done.Reply).c_str());
+        Now = NowNs(Start);
+        Heard.clear();
+        if (Ready > 0 && (In.revents & POLLIN)) {
+            const ssize_t N = read(Terminal.Fd, Chunk, sizeof Chunk);
+            if (N > 0) {
+                int32_t Baud = 0, Bits = 10;
+                if (LineSpeed(Terminal.Fd, Baud, Bits))
+                    Line.SetLine(Baud, Bits);
+                Line.Receive(Now, Chunk, static_cast<size_t>(N), Heard);
+                LastInputNs = Now;
             }
-            if (Log != nullptr)
-                std::fflush(Log);
-            if (Done.HangUp) {
+        } else if (Ready > 0 && (In.revents & (POLLHUP | POLLERR))) {
+            // A port's other end gone for good (an unplugged adapter).
+            if (LinkPath.empty())
+                break;
+        } else if (Ready == 0 && Now - LastInputNs >= IdleNs) {
+            Line.Idle(Now, Heard);
+            LastInputNs = Now;
+        }
+        for (const TSimHeard &Request : Heard)
+            Log.Line(Request.AtNs, Request.Lost ? "~" : ">", HexBytes(Request.Bytes));
+        for (const TSimOutput &Out : Line.TakeDue(NowNs(Start))) {
+            if (Out.Flood) {
+                Flood(Terminal.Fd, Args.Device.FloodMs);
+                Log.Line(NowNs(Start), "<", "flood " + std::to_string(Args.Device.FloodMs) + " ms");
+                Line.BusyUntil(NowNs(Start));
+            }
+            if (!Out.Bytes.empty()) {
+                const int64_t WrittenNs = NowNs(Start);
+                WriteAll(Terminal.Fd, Out.Bytes.data(), Out.Bytes.size());
+                // With times, every burst as it went; without, every reply whole.
+                if (Log.Times)
+                    Log.Line(WrittenNs, "<", HexBytes(Out.Bytes));
+                else if (!Out.Reply.empty())
+                    Log.Line(WrittenNs, "<", HexBytes(Out.Reply));
+            }
+            if (Out.HangUp) {
                 // A hang-up discards what the other side has not read yet: let the last reply arrive.
                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
                 HungUp = true;
@@ -362,17 +426,14 @@ int main(int argc, char **argv)
         }
     }
 
-    close(Slave);
-    close(Master);
-    if (LinkPointsAt(LinkPath, SlaveName))
+    const bool OwnLink = !LinkPath.empty() && LinkPointsAt(LinkPath, Terminal.Name);
+    CloseTerminal(Terminal);
+    if (OwnLink)
         unlink(LinkPath.c_str());
-    UnlockLink(LinkPath, LockFd);
-    if (Log != nullptr) {
-        std::fprintf(Log, HungUp ? "hung up\n" : "stopped\n");
-        std::fclose(Log);
-    }
-    if (!SavePath.empty() && !SaveFile(SavePath, Device.Memory, sizeof Device.Memory)) {
-        std::fprintf(stderr, "trackwarden-sim: cannot save %s\n", SavePath.c_str());
+    Log.Line(NowNs(Start), HungUp ? "hung up" : "stopped", "");
+    Release();
+    if (!Args.SavePath.empty() && !WriteWholeFile(Args.SavePath, Device.Memory, sizeof Device.Memory)) {
+        std::fprintf(stderr, "trackwarden-sim: cannot save %s\n", Args.SavePath.c_str());
         return 1;
     }
     return 0;

@@ -1,14 +1,20 @@
-// Reading a device image back into a settings record, checking it, and
-// naming the settings in which two images differ. All of it walks the
-// image map (UImageMap.h).
+// The device image of a settings record, and back: encoding, decoding with
+// the check of what was read, the report of a decoding and the comparison
+// of a set with a device's image. All of it walks the image map
+// (UImageMap.h); each kind of row is written, read and checked side by side
+// in UImage.cpp, and the texts are in UImageReport.cpp.
 #pragma once
 
 #include "UDecls.h"
 #include "UFields.h"
+#include "UImageMap.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+// Writes Set's image into Image: DeviceImage as EncodeDeviceImage gives it.
+void EncodeImageOf(const TSettings &Set, uint8_t (&Image)[DeviceImageSize]);
 
 // A region of the image that could not be trusted as it stands.
 struct TImageFinding {
@@ -28,6 +34,7 @@ enum class TKeptReason : uint8_t {
 struct TKeptField {
     const TFieldDesc *Field;
     TKeptReason Reason;
+    TKeptGroup Group; // what the report names it under
 };
 
 struct TImageDecoding {
@@ -40,8 +47,19 @@ struct TImageDecoding {
 // findings say where it could not be trusted.
 TImageDecoding DecodeDeviceImage(const uint8_t (&Image)[DeviceImageSize], TSettings &Set);
 
+// Clears on Set what an image says only by the presence of bytes: the flag
+// of a code (five zeros say "off", whatever the set's code) and the SIM PIN
+// (an empty record says "none"). Two decodings onto such a base compare as
+// settings.
+void ClearImpliedByImage(TSettings &Set);
+
 // "0x0096 (150), 16 B: SimPin: ..." for one finding.
 std::string ImageFindingText(const TImageFinding &Finding);
+
+// What read and decode print after a decoding (UTF-8, Polish): which
+// settings came from the base, one line per reason, then the findings, a
+// run of one finding over many fields in one line.
+std::vector<std::string> DecodingReport(const TImageDecoding &Decoding);
 
 // What a set's image and a device's image disagree about.
 struct TImageDifference {
