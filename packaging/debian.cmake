@@ -42,11 +42,7 @@ function(tw_debian_program Name Window)
 endfunction()
 
 function(tw_debian_package)
-  install(FILES ${TW_ICON_DIR}/trackwarden.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
-  foreach(size ${TW_ICON_SIZES})
-    install(FILES ${TW_ICON_DIR}/trackwarden-${size}.png
-      DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME trackwarden.png)
-  endforeach()
+  install(DIRECTORY ${TW_ICON_DIR}/hicolor DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
   # shared-mime-info's trigger adds it to the database; the desktop entry names it.
   install(FILES trackwarden-set.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME trackwarden.xml)
 
