@@ -13,7 +13,7 @@ PACKAGES := cmake make g++ pkg-config git libgtest-dev googletest libgmock-dev l
             qt6-base-dev qt6-translations-l10n libgl-dev fonts-liberation dpkg-dev lintian \
             g++-mingw-w64-x86-64-posix wine64 clang libclang-rt-14-dev \
             ninja-build nsis zip xvfb ccache libcli11-dev qemu-system-x86 busybox-static \
-            xdg-utils desktop-file-utils
+            xdg-utils desktop-file-utils shared-mime-info libglib2.0-bin man-db locales x11-utils unzip
 
 # Every build goes through the compiler cache, so a new clone reuses the objects
 # of earlier ones. Paths are hashed relative to the checkout and the build folder

@@ -8,6 +8,10 @@
 #                                  log in $TW_CACHE/qt-mingw.log; make test does
 #                                  this first, so the build takes the CPU that the
 #                                  real-time tests leave idle
+#   cmake/qt-mingw.sh --print prefix|source|version
+#                                  where the Qt goes, the source folder it is
+#                                  built from, the Debian version of that source;
+#                                  the one place the rest of the build learns them
 #   TW_QT_PREFIX=/some/dir ...     install elsewhere
 #   JOBS=2, NICE=10                parallel jobs and niceness of the build
 # One build at a time: a second call waits for the running one (a lock in
@@ -20,14 +24,29 @@ set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
 cache=${TW_CACHE:-$HOME/.cache/trackwarden}
-prefix=${TW_QT_PREFIX:-$cache/qt-6.4.2-mingw}
 jobs=${JOBS:-2}
 nice=${NICE:-10}
 toolchain=$here/mingw-w64.cmake
 patches=$here/qt-patches
 
+# The Qt built is the native one's source package, at its Debian version.
 version=$(dpkg-query -W -f='${Version}' qt6-base-dev 2>/dev/null || true)
 [ -n "$version" ] || { echo "qt6-base-dev is not installed (make deps)" >&2; exit 1; }
+upstream=${version%%-*}
+upstream=${upstream#*:}
+upstream=${upstream%%+*}
+prefix=${TW_QT_PREFIX:-$cache/qt-$upstream-mingw}
+src=$cache/src/qt6-base-$upstream
+
+if [ "${1:-}" = "--print" ]; then
+  case ${2:-} in
+    prefix) echo "$prefix" ;;
+    source) echo "$src" ;;
+    version) echo "$version" ;;
+    *) echo "usage: qt-mingw.sh --print prefix|source|version" >&2; exit 2 ;;
+  esac
+  exit 0
+fi
 
 # The host Qt supplies moc, rcc and uic; its version must be the one we build.
 options="
@@ -98,9 +117,6 @@ fi
 
 # The unpacked source depends only on the version and the patches.
 srckey=$( { echo "$version"; cat "$patches"/*.patch 2>/dev/null; } | sha256sum | cut -d' ' -f1)
-upstream=${version%%-*}
-upstream=${upstream#*:}
-src=$cache/src/qt6-base-${upstream%%+*}
 build=$cache/build/qt-mingw
 mkdir -p "$cache/src"
 

@@ -9,8 +9,8 @@ set -uo pipefail
 
 win_bin=$(realpath "${1:?usage: windows-e2e.sh WIN_BIN NATIVE_BIN}")
 native_bin=$(realpath "${2:?usage: windows-e2e.sh WIN_BIN NATIVE_BIN}")
-wine=${WINE:-$(command -v wine64 || echo /usr/lib/wine/wine64)}
-wineserver=${WINESERVER:-$(command -v wineserver || echo /usr/lib/wine/wineserver)}
+. "$(dirname "$(realpath "$0")")/windows-wine.sh"
+use_wine "$(dirname "$win_bin")"
 : "${WINEPREFIX:?windows-e2e: WINEPREFIX is not set}"
 export WINEDEBUG=-all
 

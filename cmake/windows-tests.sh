@@ -10,18 +10,13 @@ build=$(realpath "${1:?usage: windows-tests.sh BUILD_WIN [NATIVE_BIN]}")
 native_bin=${2:-}
 here=$(dirname "$(realpath "$0")")
 . "$here/windows-server-log.sh"
-
-wine=$(command -v wine64 || true)
-[ -n "$wine" ] || [ ! -x /usr/lib/wine/wine64 ] || wine=/usr/lib/wine/wine64
-[ -n "$wine" ] || wine=$(command -v wine || true)
-[ -n "$wine" ] || { echo "windows-tests: no wine64 found" >&2; exit 1; }
-wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+. "$here/windows-wine.sh"
+use_wine "$build"
 
 export WINEPREFIX="$build/wineprefix"
 export WINEDEBUG=-all
 # No Mono or Gecko installer dialogs in a fresh prefix.
 export WINEDLLOVERRIDES="mscoree,mshtml="
-export WINE="$wine" WINESERVER="$wineserver"
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "windows-tests: creating the Wine prefix $WINEPREFIX"
@@ -43,14 +38,7 @@ trap '"$wineserver" -k 2>/dev/null || true; [ -z "$xvfb" ] || kill "$xvfb" 2>/de
 "$wine" cmd.exe /c exit >/dev/null 2>&1 || true
 
 # A display for the tests on the window's own platform.
-if command -v Xvfb >/dev/null; then
-  shown=$build/xvfb-display
-  rm -f "$shown"
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$shown" >/dev/null 2>&1 &
-  xvfb=$!
-  for _ in $(seq 200); do [ -s "$shown" ] && break; sleep 0.05; done
-  [ -s "$shown" ] && export DISPLAY=:$(head -n 1 "$shown")
-fi
+start_display "$build/xvfb-display" || true
 
 status=0
 # The window's run tests drive native simulators from there.

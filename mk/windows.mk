@@ -7,8 +7,10 @@
 #   make win-installer-test  the installer under Wine in a fresh prefix
 WIN_BUILD ?= build-win
 TW_CACHE ?= $(HOME)/.cache/trackwarden
-TW_QT_PREFIX ?= $(TW_CACHE)/qt-6.4.2-mingw
-export TW_CACHE TW_QT_PREFIX
+export TW_CACHE
+# Where the Qt for Windows goes (TW_QT_PREFIX moves it): cmake/qt-mingw.sh
+# names it after the Qt source package's version.
+QT_PREFIX = $$(sh cmake/qt-mingw.sh --print prefix)
 
 .PHONY: win-qt win-configure win-build win-test win-package win-installer-test
 
@@ -25,7 +27,7 @@ TEST_FIRST += win-qt-background
 win-configure: deps win-qt
 	cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64.cmake \
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTW_BUILD_UI=ON -DTW_BUILD_BENCH=OFF \
-	  -DTW_QT_PREFIX=$(TW_QT_PREFIX) $(LAUNCHER) >/dev/null
+	  -DTW_QT_PREFIX=$(QT_PREFIX) $(LAUNCHER) >/dev/null
 
 win-build: win-configure
 	cmake --build $(WIN_BUILD) -j$(JOBS)
@@ -35,7 +37,9 @@ win-test: win-build build
 	cmake/windows-tests.sh $(WIN_BUILD) $(BUILD)/bin
 
 win-package: win-build
-	cmake/windows-package.sh $(WIN_BUILD)
+	rm -rf $(WIN_BUILD)/package
+	cd $(WIN_BUILD) && cpack --config CPackConfig.cmake >/dev/null
+	@ls -sh $(WIN_BUILD)/package/*.zip $(WIN_BUILD)/package/*-setup.exe
 
 win-installer-test: win-package build
 	cmake/windows-installer-test.sh $(WIN_BUILD)/package/trackwarden-*-windows-x64-setup.exe $(BUILD)/bin

@@ -186,8 +186,9 @@ bool WriteWholeFile(const std::string &Name, const void *Buffer, int32_t Count)
         // Failing these only leaves the new file with default owner and mode.
         (void)fchmod(Fd, Old.st_mode & 07777);
         struct stat New;
-        if (fstat(Fd, &New) == 0 && (New.st_uid != Old.st_uid || New.st_gid != Old.st_gid))
-            (void)fchown(Fd, Old.st_uid, Old.st_gid);
+        if (fstat(Fd, &New) == 0 && (New.st_uid != Old.st_uid || New.st_gid != Old.st_gid) &&
+            fchown(Fd, Old.st_uid, Old.st_gid) != 0) {
+        }
     }
 
     bool Ok = WriteAll(Fd, static_cast<const uint8_t *>(Buffer), static_cast<size_t>(Count));

@@ -3,6 +3,7 @@
 #include "test_ui_main_support.h"
 
 #include "UFiles.h"
+#include "UIcon.h"
 #include "UProcs.h"
 #include "URun.h"
 
@@ -11,11 +12,13 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QUrl>
 
 #include <QTest>
 
@@ -95,6 +98,10 @@ protected:
 TEST_F(Commands, StartUpShowsANewSet)
 {
     TFMain &Main = Open();
+    // Without a file on the command line, start-up is what it always was.
+    Main.OpenStartFile({QStringLiteral("trackwarden")});
+    EXPECT_EQ(Main.windowIcon().pixmap(32).toImage().convertToFormat(QImage::Format_ARGB32),
+              DrawIcon(32).convertToFormat(QImage::Format_ARGB32));
     EXPECT_EQ(Main.windowTitle(), "Trackwarden V1.5");
     EXPECT_EQ(ProgramDir.Str(), Folder.Path);
     EXPECT_TRUE(SameRecord(Settings, Defaults()));
@@ -206,6 +213,43 @@ TEST_F(Commands, NewSetAsksThenResetsValuesAndPages)
     EXPECT_EQ(Get<QTabWidget>("PageControl1")->tabText(0), "PLIKI");
 }
 
+// How a file reaches the window: its open dialog, the command line at
+// start-up, a drop on the window or on one of its edit fields.
+enum class TWay { Dialog, Argument, Drop, DropOnEdit };
+
+const char *WayName(TWay Way)
+{
+    switch (Way) {
+    case TWay::Dialog:
+        return "dialog";
+    case TWay::Argument:
+        return "argument";
+    case TWay::Drop:
+        return "drop";
+    case TWay::DropOnEdit:
+        return "drop on an edit";
+    }
+    return "?";
+}
+
+// Drags Urls onto Target and drops them; true when the window took the drag.
+bool DropOn(QWidget *Target, const QList<QUrl> &Urls)
+{
+    QMimeData Data;
+    Data.setUrls(Urls);
+    Data.setText(Urls.isEmpty() ? QString() : Urls.front().toString());
+    QDragEnterEvent Enter(QPoint(5, 5), Qt::CopyAction, &Data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(Target, &Enter);
+    const bool Taken = Enter.isAccepted() && Enter.dropAction() == Qt::CopyAction;
+    if (Taken) {
+        QDropEvent Drop(QPointF(5, 5), Qt::CopyAction, &Data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(Target, &Drop);
+        // The window opens a dropped file once the drop has ended.
+        QCoreApplication::sendPostedEvents();
+    }
+    return Taken;
+}
+
 TEST_F(Commands, ReadFailuresAndSuccess)
 {
     TSettings Stored = Defaults();
@@ -215,60 +259,111 @@ TEST_F(Commands, ReadFailuresAndSuccess)
     WriteBytes(SetPath("good.set"), &Stored, SettingsSize);
     const std::vector<uint8_t> Short(100, 0x11);
     WriteBytes(SetPath("short.set"), Short.data(), Short.size());
+    WriteBytes(SetPath("held.set"), &Stored, SettingsSize);
+    const QString Polish = QString::fromUtf8("Zestaw Łódź Świętokrzyska żółć.set");
+    WriteBytes(SetPath(QFile::encodeName(Polish).toStdString()), &Stored, SettingsSize);
     std::filesystem::create_directory(Folder.Path + "elsewhere");
     WriteBytes(Folder.Path + "elsewhere/only-here.set", &Stored, SettingsSize);
+    // Another program holds it open: it exists, but cannot be read.
+    const THeldFile Held(SetPath("held.set"));
 
+    using enum TWay;
+    const std::vector<TWay> Chosen = {Dialog, Argument, Drop, DropOnEdit};
     struct TRow {
-        std::optional<std::string> Chosen; // relative to the folder; nullopt cancels
+        std::vector<QString> Files; // relative to the folder; none: the dialog is cancelled
+        std::vector<TWay> Ways;
         std::vector<std::pair<QString, QString>> Shown;
         enum { Unchanged, Defaulted, Read } After;
-        const char *Status;
+        QString Name; // of a set read
     } Rows[] = {
-        {std::nullopt, {}, TRow::Unchanged, "previous.set"},
-        {"Sets/missing.set", {{NoSuchFile, Information}}, TRow::Unchanged, "previous.set"},
-        {"elsewhere/only-here.set", {{NoSuchFile, Information}}, TRow::Unchanged, "previous.set"},
-        {"Sets", {{NoSuchFile, Information}}, TRow::Unchanged, "previous.set"},
-        {"Sets/short.set", {{ReadError, Information}}, TRow::Defaulted, ""},
-        {"Sets/good.set", {}, TRow::Read, "good.set"},
-        {"elsewhere/good.set", {}, TRow::Read, "good.set"},
+        {{}, {Dialog}, {}, TRow::Unchanged, {}},
+        {{"Sets/missing.set"}, Chosen, {{NoSuchFile, Information}}, TRow::Unchanged, {}},
+        {{"elsewhere/only-here.set"}, Chosen, {{NoSuchFile, Information}}, TRow::Unchanged, {}},
+        {{"Sets"}, {Dialog, Argument}, {{NoSuchFile, Information}}, TRow::Unchanged, {}},
+        {{"Sets/short.set"}, Chosen, {{ReadError, Information}}, TRow::Defaulted, {}},
+        {{"Sets/held.set"}, Chosen, {{ReadError, Information}}, TRow::Defaulted, {}},
+        {{"Sets/good.set"}, Chosen, {}, TRow::Read, "good.set"},
+        {{"elsewhere/good.set"}, Chosen, {}, TRow::Read, "good.set"},
+        {{"Sets/" + Polish}, Chosen, {}, TRow::Read, Polish},
+        // Anything but one file is no drop at all.
+        {{"Sets/good.set", "Sets/short.set"}, {Drop, DropOnEdit}, {}, TRow::Unchanged, {}},
+        {{"Sets"}, {Drop, DropOnEdit}, {}, TRow::Unchanged, {}},
+        {{"elsewhere"}, {Drop}, {}, TRow::Unchanged, {}},
     };
     for (const TRow &Row : Rows) {
-        TFMain &Main = Open();
-        TurnAllToLastPage();
-        Main.SetEditText(1, "1111");
-        Main.FormToSettings();
-        CurrentFileName.Assign("previous.set");
-        Main.Form().SetStatusText("previous.set");
-        const TSettings Before = Settings;
+        for (const TWay Way : Row.Ways) {
+            TFMain &Main = Open();
+            // The command line is read right after start-up; the other ways
+            // find a window that has been worked in.
+            if (Way != Argument) {
+                TurnAllToLastPage();
+                Main.SetEditText(1, "1111");
+                Main.FormToSettings();
+                CurrentFileName.Assign("previous.set");
+                Main.Form().SetStatusText("previous.set");
+            }
+            const TSettings Before = Settings;
+            const QString EditBefore = Main.GetEditText(1);
+            const QString StatusBefore = Main.Form().StatusText();
+            std::vector<int> PagesBefore;
+            for (QTabWidget *Pages : TabSets())
+                PagesBefore.push_back(Pages->currentIndex());
 
-        Dialogs().OpenAnswers.push_back(Row.Chosen ? std::optional<QString>(QString::fromStdString(Folder.Path + *Row.Chosen))
-                                                   : std::nullopt);
-        Get<QPushButton>("Button2")->click();
-        const std::string What = Row.Chosen.value_or("cancel");
-        ExpectShown(Row.Shown);
-        EXPECT_EQ(Main.Form().StatusText(), Row.Status) << What;
-        EXPECT_EQ(CurrentFileName.Str(), Row.Status) << What;
-        const bool FirstPages = Row.After == TRow::Defaulted;
-        for (QTabWidget *Pages : TabSets())
-            EXPECT_EQ(Pages->currentIndex(), FirstPages ? 0 : Pages->count() - 1) << What;
-        switch (Row.After) {
-        case TRow::Unchanged:
-            EXPECT_TRUE(SameRecord(Settings, Before)) << What;
-            EXPECT_EQ(Main.GetEditText(1), "1111") << What;
-            break;
-        case TRow::Defaulted:
-            EXPECT_TRUE(SameRecord(Settings, Defaults())) << What;
-            Main.FormToSettings();
-            EXPECT_TRUE(SameRecord(Settings, Defaults())) << What << ": the window shows the defaults";
-            break;
-        case TRow::Read:
-            EXPECT_TRUE(SameRecord(Settings, Stored)) << What;
-            EXPECT_EQ(Main.GetEditText(1), "4321") << What;
-            EXPECT_EQ(Main.GetEditText(6), "Ewa") << What;
-            EXPECT_EQ(Main.GetSpinValue(5), 77) << What;
-            break;
+            QStringList Paths;
+            QList<QUrl> Urls;
+            for (const QString &File : Row.Files) {
+                Paths.push_back(QString::fromStdString(Folder.Path) + File);
+                Urls.push_back(QUrl::fromLocalFile(Paths.back()));
+            }
+            const std::string What =
+                (Row.Files.empty() ? std::string("cancel") : Row.Files.front().toStdString()) + " by " + WayName(Way);
+            switch (Way) {
+            case Dialog:
+                Dialogs().OpenAnswers.push_back(Paths.isEmpty() ? std::nullopt : std::optional<QString>(Paths.front()));
+                Get<QPushButton>("Button2")->click();
+                break;
+            case Argument:
+                Main.OpenStartFile({QStringLiteral("trackwarden"), Paths.front()});
+                break;
+            case Drop:
+            case DropOnEdit:
+                // Only a drop that is no drop at all leaves the window as it was, silently.
+                EXPECT_EQ(DropOn(Way == Drop ? static_cast<QWidget *>(&Main) : Get<QLineEdit>("Edit2"), Urls),
+                          Row.After != TRow::Unchanged || !Row.Shown.empty())
+                    << What << ": the drag taken";
+                break;
+            }
+            ExpectShown(Row.Shown);
+            switch (Row.After) {
+            case TRow::Unchanged:
+                EXPECT_TRUE(SameRecord(Settings, Before)) << What;
+                EXPECT_EQ(Main.GetEditText(1), EditBefore) << What;
+                EXPECT_EQ(Main.Form().StatusText(), StatusBefore) << What;
+                EXPECT_EQ(CurrentFileName.Str(), StatusBefore.toStdString()) << What;
+                break;
+            case TRow::Defaulted:
+                EXPECT_TRUE(SameRecord(Settings, Defaults())) << What;
+                Main.FormToSettings();
+                EXPECT_TRUE(SameRecord(Settings, Defaults())) << What << ": the window shows the defaults";
+                EXPECT_EQ(Main.Form().StatusText(), "") << What;
+                EXPECT_TRUE(CurrentFileName.Empty()) << What;
+                break;
+            case TRow::Read:
+                EXPECT_TRUE(SameRecord(Settings, Stored)) << What;
+                EXPECT_EQ(Main.GetEditText(1), "4321") << What;
+                EXPECT_EQ(Main.GetEditText(6), "Ewa") << What;
+                EXPECT_EQ(Main.GetSpinValue(5), 77) << What;
+                EXPECT_EQ(Main.Form().StatusText(), Row.Name) << What;
+                EXPECT_EQ(QFile::decodeName(QByteArray::fromStdString(CurrentFileName.Str())), Row.Name) << What;
+                break;
+            }
+            // A failed read starts a new set; otherwise every tab set keeps its page.
+            const std::vector<QTabWidget *> Sets = TabSets();
+            for (size_t I = 0; I < Sets.size(); ++I)
+                EXPECT_EQ(Sets[I]->currentIndex(), Row.After == TRow::Defaulted ? 0 : PagesBefore[I]) << What;
+            EXPECT_TRUE(Get<QLineEdit>("Edit2")->text().indexOf("file:") < 0) << What << ": no address typed into an edit";
+            W.reset();
         }
-        W.reset();
     }
 }
 

@@ -16,6 +16,7 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <cstdint>
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
@@ -107,6 +108,19 @@ public:
     }
     QTemporaryDir Temporary;
     std::string Path; // with its trailing separator
+};
+
+// A file that another program holds open, exclusively, while this lives:
+// it exists, but the whole-file routines cannot read it.
+class THeldFile {
+public:
+    explicit THeldFile(const std::string &Path);
+    ~THeldFile();
+    THeldFile(const THeldFile &) = delete;
+    THeldFile &operator=(const THeldFile &) = delete;
+
+private:
+    intptr_t Handle;
 };
 
 // A window over Folder whose dialogs the test answers.

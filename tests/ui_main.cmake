@@ -1,12 +1,14 @@
 # The main window: binding, file commands and the run, through its dialog seam.
 if(TW_BUILD_UI)
   find_package(Qt6 REQUIRED COMPONENTS Widgets Test)
-  foreach(area binding commands pages)
+  foreach(area binding commands pages icon)
     tw_add_test(test_ui_${area}
       SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_ui_${area}.cpp
       LIBS trackwarden_ui Qt6::Widgets Qt6::Test
       LABELS ui)
   endforeach()
+  # A set held open by another program, in the platform's own way.
+  target_sources(test_ui_commands PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/test_ui_held_${TW_PLATFORM}.cpp)
   # The run tests' simulated device: a child on Linux, started by a wrapper under Wine.
   tw_add_test(test_ui_run
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_ui_run.cpp ${CMAKE_CURRENT_SOURCE_DIR}/test_ui_device_${TW_PLATFORM}.cpp

@@ -1,12 +1,19 @@
 #include "UMain.h"
 
+#include "UIcon.h"
+
+#include <QApplication>
 #include <QCloseEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
 #include <QTimer>
+#include <QUrl>
 
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +32,19 @@ T *Direct(const TForm &Form, const char *Name)
         std::abort();
     }
     return Control;
+}
+
+// The one local file a drag carries; empty for anything else (several
+// files, a folder, text, an address on the web).
+QString DraggedFile(const QMimeData *Data)
+{
+    if (Data == nullptr || !Data->hasUrls())
+        return {};
+    const QList<QUrl> Urls = Data->urls();
+    if (Urls.size() != 1 || !Urls.front().isLocalFile())
+        return {};
+    const QString Path = Urls.front().toLocalFile();
+    return QFileInfo(Path).isDir() ? QString() : Path;
 }
 
 } // namespace
@@ -47,6 +67,12 @@ TFMain::TFMain(std::unique_ptr<TDialogs> GivenDialogs, const std::string &Folder
     FormTree = std::make_unique<TForm>(this, Handlers);
 
     Timer1 = Direct<QTimer>(*FormTree, "Timer1");
+
+    setWindowIcon(ProgramIcon());
+    // Edit fields take dropped text themselves; a dropped file is the
+    // window's wherever it lands, so the window sees drags first.
+    setAcceptDrops(true);
+    QApplication::instance()->installEventFilter(this);
 
     FMain = this;
     FormCreate();
@@ -110,4 +136,30 @@ void TFMain::showEvent(QShowEvent *Event)
         Frame.moveCenter(Screen->availableGeometry().center());
         move(Frame.topLeft());
     }
+}
+
+bool TFMain::eventFilter(QObject *Watched, QEvent *Event)
+{
+    const QEvent::Type Type = Event->type();
+    if (Type != QEvent::DragEnter && Type != QEvent::DragMove && Type != QEvent::Drop)
+        return QWidget::eventFilter(Watched, Event);
+    auto *Target = qobject_cast<QWidget *>(Watched);
+    if (Target == nullptr || Target->window() != this)
+        return QWidget::eventFilter(Watched, Event);
+    auto *Drag = static_cast<QDropEvent *>(Event);
+    // Text dragged between edit fields stays theirs; files and addresses
+    // never become text in a field.
+    if (Drag->mimeData() == nullptr || !Drag->mimeData()->hasUrls())
+        return QWidget::eventFilter(Watched, Event);
+    const QString Path = DraggedFile(Drag->mimeData());
+    if (Path.isEmpty()) {
+        Drag->ignore();
+        return true;
+    }
+    Drag->acceptProposedAction();
+    // Opened after the drop has ended: a message box inside it would hold up
+    // the program the file was dragged from.
+    if (Type == QEvent::Drop)
+        QMetaObject::invokeMethod(this, [this, Path] { OpenChosenFile(Path); }, Qt::QueuedConnection);
+    return true;
 }

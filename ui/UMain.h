@@ -7,6 +7,7 @@
 #include "URun.h"
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <condition_variable>
@@ -88,6 +89,12 @@ public:
     void Button2Click();
     void Button3Click();
     void Button4Click();
+    // A set named on the command line or dropped on the window, opened as
+    // "Odczytaj..." opens the file chosen in its dialog.
+    void OpenChosenFile(const QString &Chosen);
+    // Arguments as QCoreApplication gives them: the first after the
+    // program's name, if any, is opened; without one nothing happens.
+    void OpenStartFile(const QStringList &Arguments);
 
     // The run.
     void Button8Click();
@@ -109,6 +116,8 @@ public:
 protected:
     void closeEvent(QCloseEvent *Event) override;
     void showEvent(QShowEvent *Event) override;
+    // Drops of one file anywhere on the window, edit fields included.
+    bool eventFilter(QObject *Watched, QEvent *Event) override;
 
 private:
     void RetitleUser(int User, int IdentifierEdit);

@@ -80,6 +80,17 @@ void TFMain::Button2Click()
     QString Chosen;
     if (!Dialogs->GetOpenFileName(this, DialogFolder, Chosen))
         return;
+    OpenChosenFile(Chosen);
+}
+
+void TFMain::OpenStartFile(const QStringList &Arguments)
+{
+    if (Arguments.size() > 1)
+        OpenChosenFile(Arguments.at(1));
+}
+
+void TFMain::OpenChosenFile(const QString &Chosen)
+{
     const TFileName Name = ChosenName(Chosen);
     if (!FileExistsByName(SettingsFilePath(Name.View()))) {
         Dialogs->Inform(this, Utf(TextNoSuchFile), Utf(CaptionInformation));

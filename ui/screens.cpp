@@ -45,7 +45,8 @@ const std::vector<TShot> Shots = {
 };
 
 // Offscreen boxes have no title bar: one is drawn above the box as a window
-// manager would, its caption left of the room kept for the icon and buttons.
+// manager would, with the box's icon, its caption left of the room kept for
+// the buttons.
 QPixmap WithTitleBar(QWidget &Box)
 {
     const QPixmap Client = Box.grab();
@@ -54,6 +55,7 @@ QPixmap WithTitleBar(QWidget &Box)
     Shot.fill(Qt::white);
     QPainter Painter(&Shot);
     Painter.fillRect(0, 0, Shot.width(), BarHeight, QColor(60, 60, 70));
+    Painter.drawPixmap(4, 4, Box.windowIcon().pixmap(16, 16));
     QFont TitleFont = QApplication::font("QMdiSubWindowTitleBar");
     TitleFont.setBold(true);
     Painter.setFont(TitleFont);
