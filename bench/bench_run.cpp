@@ -2,7 +2,8 @@
 // delay), measured against the protocol's floor: every exchange waits five
 // 10 ms ticks of quiet, the wake-up and the resets sleep 5 x 100 ms each.
 // BM_EightProgrammingRuns programs eight simulators with one command and
-// sets it against one programming run: wall time, CPU, memory.
+// sets it against one programming run: wall time, CPU, memory
+// (BM_EightFastProgrammingRuns the same in fast mode, with the wire's pace).
 // The BM_Line... benchmarks run in process against a simulator with the
 // wire's pace (and more of a real line), in the specified timing and in
 // fast mode, each with a simulator of its own.
@@ -43,8 +44,8 @@ constexpr int Blocks = 256;
 
 std::string Folder;
 pid_t Simulator = 0;
-constexpr int Devices = 8;
-pid_t Simulators[Devices] = {};
+constexpr int DeviceCount = 8;
+pid_t Simulators[DeviceCount] = {};
 
 // User and system time of a waited-for child, all its threads.
 double UsageSeconds(const rusage &Usage)
@@ -89,7 +90,7 @@ bool StartSimulator()
     FILE *Stream = fdopen(Ready[0], "r");
     const bool Listening = Simulator > 0 && std::fgets(Line, sizeof Line, Stream) != nullptr;
     std::fclose(Stream);
-    for (int I = 0; I < Devices && Listening; ++I) {
+    for (int I = 0; I < DeviceCount && Listening; ++I) {
         int More[2];
         if (pipe(More) != 0)
             return false;
@@ -219,7 +220,7 @@ TTreeMemory TreeMemory(pid_t Parent)
 // One programming run, then eight devices programmed by one command: the
 // wall-time ratio, the CLI's CPU share of wall time per device, and the
 // peak memory of the whole process tree against one run's.
-void BM_EightProgrammingRuns(benchmark::State &State)
+void EightProgrammingRuns(benchmark::State &State, const std::string &Devices, const std::vector<std::string> &Options)
 {
     double Wall = 0, Cpu = 0, SingleWall = 0;
     TTreeMemory Peak, SinglePeak;
@@ -229,6 +230,7 @@ void BM_EightProgrammingRuns(benchmark::State &State)
                                          Folder + "default.set"};
         for (const std::string &Port : Ports)
             Args.insert(Args.end(), {"--port", Port});
+        Args.insert(Args.end(), Options.begin(), Options.end());
         const auto Start = std::chrono::steady_clock::now();
         const pid_t Cli = Spawn(Args, -1);
         std::atomic<bool> Done{false};
@@ -252,11 +254,11 @@ void BM_EightProgrammingRuns(benchmark::State &State)
     };
     for (auto _ : State) {
         double SingleCpu = 0, Seconds = 0, CpuSeconds = 0, SingleSeconds = 0;
-        Measure({Folder + "DEV0"}, SingleSeconds, SingleCpu, SinglePeak);
+        Measure({Devices + "0"}, SingleSeconds, SingleCpu, SinglePeak);
         SingleWall += SingleSeconds;
         std::vector<std::string> Ports;
-        for (int I = 0; I < Devices; ++I)
-            Ports.push_back(Folder + "DEV" + std::to_string(I));
+        for (int I = 0; I < DeviceCount; ++I)
+            Ports.push_back(Devices + std::to_string(I));
         Measure(Ports, Seconds, CpuSeconds, Peak);
         State.SetIterationTime(Seconds);
         Wall += Seconds;
@@ -265,7 +267,7 @@ void BM_EightProgrammingRuns(benchmark::State &State)
     const double Runs = static_cast<double>(State.iterations());
     State.counters["single_s"] = SingleWall / Runs;
     State.counters["ratio"] = Wall / SingleWall;
-    State.counters["cpu_share_per_device"] = Cpu / Wall / Devices;
+    State.counters["cpu_share_per_device"] = Cpu / Wall / DeviceCount;
     State.counters["single_pss_kb"] = static_cast<double>(SinglePeak.PssKb);
     State.counters["pss_kb"] = static_cast<double>(Peak.PssKb);
     State.counters["pss_ratio"] = static_cast<double>(Peak.PssKb) / static_cast<double>(SinglePeak.PssKb);
@@ -273,6 +275,11 @@ void BM_EightProgrammingRuns(benchmark::State &State)
     State.counters["failures"] = Failures;
     if (Failures > 0)
         State.SkipWithError("a run did not end with success");
+}
+
+void BM_EightProgrammingRuns(benchmark::State &State)
+{
+    EightProgrammingRuns(State, Folder + "DEV", {});
 }
 
 // A device that answers the version request by FloodSeconds of bytes without
@@ -520,6 +527,21 @@ void BM_LineProgrammingFastDeaf(benchmark::State &State)
         State.SkipWithError("a run failed, or the fast one did not fall back");
 }
 
+// Eight devices at once in fast mode, each with the wire's pace and a
+// simulator of its own, against one fast run.
+void BM_EightFastProgrammingRuns(benchmark::State &State)
+{
+    std::vector<std::unique_ptr<TBenchSimulator>> Sims;
+    for (int I = 0; I < DeviceCount; ++I) {
+        Sims.push_back(std::make_unique<TBenchSimulator>(Folder + "FAST" + std::to_string(I), Wire));
+        if (!Sims.back()->Listening) {
+            State.SkipWithError("a simulator did not start");
+            return;
+        }
+    }
+    EightProgrammingRuns(State, Folder + "FAST", {"--fast"});
+}
+
 BENCHMARK(BM_ProgrammingRun)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 BENCHMARK(BM_ComparisonRun)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 BENCHMARK(BM_ReadRun)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
@@ -538,6 +560,7 @@ BENCHMARK(BM_LineProgrammingLatency16)->Iterations(1)->UseManualTime()->Unit(ben
 BENCHMARK(BM_LineProgrammingFastLatency16)->Iterations(3)->UseManualTime()->Unit(benchmark::kSecond);
 BENCHMARK(BM_LineProgrammingFastLatency1)->Iterations(3)->UseManualTime()->Unit(benchmark::kSecond);
 BENCHMARK(BM_LineProgrammingFastDeaf)->Iterations(2)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_EightFastProgrammingRuns)->Iterations(3)->UseManualTime()->Unit(benchmark::kSecond);
 
 } // namespace
 

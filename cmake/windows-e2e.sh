@@ -4,6 +4,7 @@
 # what the Linux CLI logs for the same run; a silent device must fail it;
 # the files both builds write must be byte-identical.
 #   cmake/windows-e2e.sh WIN_BIN NATIVE_BIN
+# The same in fast exchange mode, and a fast read.
 # Expects WINEPREFIX (and a Wine set up as windows-tests.sh leaves it).
 set -uo pipefail
 
@@ -132,6 +133,18 @@ if grep -qx 'Brak odpowiedzi od urządzenia!' <(nocr "$work/silent.out"); then
   pass "silent device: no-reply line logged"
 else
   fail "silent device: no no-reply line"
+fi
+
+# Fast exchange: the same lines as the Linux CLI's, and a read whose record says the mode held.
+run_win fast compare "$set_w" --port COM1 --fast --gap 2
+run_linux lfast compare "$work/linux.set" --port "$work/native" --fast --gap 2
+check_run fast lfast 0 "fast compare" com1
+run_win fastread read --port COM1 "$(winpath "$work/fast-read.set")" --fast --json
+if [ "$(cat "$work/fastread.rc")" = 0 ] && grep -q '"result":"ok".*"fast":"on"' <(nocr "$work/fastread.out") &&
+   cmp -s "$work/fast-read.set" "$work/linux.set"; then
+  pass "fast read: the set read back, \"fast\":\"on\" in its record"
+else
+  fail "fast read"; sed 's/^/    /' "$work/fastread.out" "$work/fastread.err"
 fi
 
 # The simulator saves its memory when it is stopped.

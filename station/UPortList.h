@@ -14,6 +14,7 @@ struct TSerialPortInfo {
     std::string VendorProduct; // USB vendor:product, e.g. 0403:6001
     std::string Manufacturer, Product, Serial, Description;
     std::string LatencyTimer; // an FTDI adapter's latency timer in ms, where the system shows it
+    std::string LatencyFix;   // the command that sets it to 1 ms, where it is above
     bool MayOpen = true;
     std::string AccessFix;    // the command that lets this user open it
     std::string Holder;       // "1234 (minicom)", where another program holds it

@@ -206,6 +206,9 @@ TPortList ListSerialPorts(const TPortsSystem &System)
                 Info.StableName = Link;
         FillUsb(System.SysRoot, Device, Info);
         Info.LatencyTimer = Attribute(Device + "/latency_timer");
+        // Until the adapter is plugged in again; the udev rule in the README keeps it.
+        if (std::atoi(Info.LatencyTimer.c_str()) > 1)
+            Info.LatencyFix = "echo 1 | sudo tee " + Device + "/latency_timer";
         FillAccess(System, Info);
         if (System.FindHolders && !Node.empty())
             Info.Holder = Holders(System, Node);

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cctype>
 #include <map>
+#include <string>
 
 namespace {
 
@@ -50,10 +51,24 @@ std::map<std::string, TSerialPortInfo> DescribedPorts()
         DWORD Size = sizeof Name - 1, Type = 0;
         const bool Named = RegQueryValueExA(Key, "PortName", nullptr, &Type, reinterpret_cast<BYTE *>(Name), &Size) ==
                            ERROR_SUCCESS;
+        // FTDI's driver keeps its latency timer beside the port's name, in the device's parameters.
+        DWORD Latency = 0, LatencySize = sizeof Latency;
+        const bool Timed = RegQueryValueExA(Key, "LatencyTimer", nullptr, &Type, reinterpret_cast<BYTE *>(&Latency),
+                                            &LatencySize) == ERROR_SUCCESS &&
+                           Type == REG_DWORD;
         RegCloseKey(Key);
         if (!Named)
             continue;
         TSerialPortInfo Info;
+        char Instance[512] = {};
+        if (Timed) {
+            Info.LatencyTimer = std::to_string(Latency);
+            // The driver reads it when the adapter starts: it takes effect once the adapter is plugged in again.
+            if (Latency > 1 && SetupDiGetDeviceInstanceIdA(Devices, &Device, Instance, sizeof Instance, nullptr))
+                Info.LatencyFix = std::string("reg add \"HKLM\\SYSTEM\\CurrentControlSet\\Enum\\") + Instance +
+                                  "\\Device Parameters\" /v LatencyTimer /t REG_DWORD /d 1 /f" +
+                                  " (jako administrator, potem ponowne podłączenie adaptera)";
+        }
         Info.Description = DeviceProperty(Devices, Device, SPDRP_FRIENDLYNAME);
         Info.Manufacturer = DeviceProperty(Devices, Device, SPDRP_MFG);
         Info.Driver = DeviceProperty(Devices, Device, SPDRP_SERVICE);

@@ -16,7 +16,9 @@ namespace {
 using TLines = std::vector<std::string>;
 
 // What a simulator is asked to be, and what a comparison against it shows.
-enum class TDevice { Good, Silent, OtherSettings, CorruptAt100, HangsUp };
+// Deaf and Trailing have the wire's pace: a device deaf for 5 ms after each
+// reply, and one whose replies are followed by two zeros.
+enum class TDevice { Good, Silent, OtherSettings, CorruptAt100, HangsUp, Deaf, Trailing };
 
 struct TDeviceKind {
     TDevice Device;
@@ -32,16 +34,41 @@ std::vector<std::string> SimOptions(TDevice Device, const std::string &Image)
     case TDevice::OtherSettings: return {"--delay", "1"};
     case TDevice::CorruptAt100: return {"--memory", Image, "--corrupt-byte", "100"};
     case TDevice::HangsUp: return {"--memory", Image, "--hang-up-after", "6"};
+    case TDevice::Deaf: return {"--memory", Image, "--wire", "--deaf-ms", "5", "--corrupt-byte", "100"};
+    case TDevice::Trailing: return {"--memory", Image, "--wire", "--trailing", "2"};
     }
     return {};
 }
 
 const TLines VerifyFails = {"", LineCompareFailed, "", LineEnd};
 
+TLines ExpectedLog(TDevice Device);
+
+bool Answers(TDevice Device)
+{
+    return Device != TDevice::Silent && Device != TDevice::Trailing;
+}
+
+// Fast exchange: the line after which a run falls back to the specified
+// timing (its first failed try), or nullptr for a run that keeps it.
+const char *FallsBackAfter(TDevice Device)
+{
+    return Device == TDevice::Good ? nullptr : Answers(Device) ? LineVerifying : LineConnecting;
+}
+
+TLines ExpectedLog(TDevice Device, bool Fast)
+{
+    TLines Lines = ExpectedLog(Device);
+    const char *After = FallsBackAfter(Device);
+    if (Fast && After != nullptr)
+        Lines.insert(std::find(Lines.begin(), Lines.end(), After) + 1, LineFastOff);
+    return Lines;
+}
+
 TLines ExpectedLog(TDevice Device)
 {
     TLines Lines = {LineOpenPort, LinePortOpen, LineConnecting};
-    if (Device == TDevice::Silent) {
+    if (!Answers(Device)) {
         Lines.insert(Lines.end(), {"", LineNoReply, "", LineEnd});
         return Lines;
     }
@@ -56,9 +83,9 @@ TLines ExpectedLog(TDevice Device)
 // A device that stops answering mid-comparison is no difference found.
 const char *ExpectedResult(TDevice Device)
 {
-    return Device == TDevice::Good                                    ? "ok"
-           : Device == TDevice::Silent || Device == TDevice::HangsUp ? "no-reply"
-                                                                     : "verify";
+    return Device == TDevice::Good                              ? "ok"
+           : !Answers(Device) || Device == TDevice::HangsUp ? "no-reply"
+                                                             : "verify";
 }
 
 // -1: no failing block
@@ -66,7 +93,8 @@ int ExpectedAddress(TDevice Device)
 {
     switch (Device) {
     case TDevice::OtherSettings: return 0;
-    case TDevice::CorruptAt100: return 96;
+    case TDevice::CorruptAt100:
+    case TDevice::Deaf: return 96;
     case TDevice::HangsUp: return 5 * 32; // the version and five reads were answered
     default: return -1;
     }
@@ -181,6 +209,7 @@ struct TBatchRow {
     std::vector<TDevice> Devices;
     bool Json;
     int Status;
+    bool Fast = false;
 };
 
 const TBatchRow BatchRows[] = {
@@ -189,6 +218,8 @@ const TBatchRow BatchRows[] = {
      {TDevice::Silent, TDevice::OtherSettings, TDevice::CorruptAt100, TDevice::HangsUp},
      false, 1},
     {"MixedOutcomesAsJson", {TDevice::Silent, TDevice::CorruptAt100, TDevice::HangsUp}, true, 1},
+    // Fast exchange: the runs that fall back say so once and otherwise log what the specified timing does.
+    {"FastSomeFallBack", {TDevice::Good, TDevice::Deaf, TDevice::Trailing, TDevice::CorruptAt100}, true, 1, true},
 };
 
 class BatchTest : public ::testing::TestWithParam<TBatchRow> {};
@@ -202,8 +233,10 @@ TEST_P(BatchTest, EachRunAsASingleRunWith)
     std::vector<std::string> Ports;
     for (TDevice Device : Row.Devices)
         Ports.push_back(Bench.Add(Device));
-    const TOutput Result = RunToFiles(Bench.Command("compare", Ports, Row.Json ? TLines{"--json"} : TLines{}),
-                                      Bench.Folder.Path);
+    TLines Options = Row.Json ? TLines{"--json"} : TLines{};
+    if (Row.Fast)
+        Options.push_back("--fast");
+    const TOutput Result = RunToFiles(Bench.Command("compare", Ports, Options), Bench.Folder.Path);
     EXPECT_EQ(Result.Status, Row.Status) << Result.Err;
 
     // The preparation goes to stderr as in a single run; with --json the log joins it there.
@@ -213,7 +246,7 @@ TEST_P(BatchTest, EachRunAsASingleRunWith)
     const TLines Lines = SplitLines(Human);
     std::string Failed;
     for (size_t I = 0; I < Ports.size(); ++I) {
-        TLines Expected = ExpectedLog(Row.Devices[I]);
+        TLines Expected = ExpectedLog(Row.Devices[I], Row.Fast);
         if (Row.Json)
             Expected.insert(Expected.begin(), Preparation.begin(), Preparation.end());
         else
@@ -247,7 +280,9 @@ TEST_P(BatchTest, EachRunAsASingleRunWith)
             EXPECT_EQ(Object->at("failed_address").Kind, TJsonValue::Null) << Text;
         else
             EXPECT_EQ(Object->at("failed_address").Integer, Address) << Text;
-        EXPECT_EQ(Object->at("version").Kind, Row.Devices[I] == TDevice::Silent ? TJsonValue::Null : TJsonValue::Text);
+        EXPECT_EQ(Object->at("version").Kind, Answers(Row.Devices[I]) ? TJsonValue::Text : TJsonValue::Null);
+        const char *Fast = !Row.Fast ? "off" : FallsBackAfter(Row.Devices[I]) == nullptr ? "on" : "fallback";
+        EXPECT_EQ(Object->at("fast").String, Fast) << Text;
         EXPECT_EQ(Object->at("set_file").String, Bench.SetPath);
         EXPECT_EQ(Object->at("set_sha256").String.size(), 64u);
         EXPECT_EQ(Object->at("image_sha256").String.size(), 64u);
@@ -486,7 +521,7 @@ TEST(CliAuditLog, EightProcessesAppendWholeLines)
     std::set<std::string> Ports;
     for (size_t I = 1; I < Lines.size(); ++I) {
         const std::string &Line = Lines[I];
-        EXPECT_EQ(std::count(Line.begin(), Line.end(), '\t'), 10) << Line;
+        EXPECT_EQ(std::count(Line.begin(), Line.end(), '\t'), 11) << Line;
         EXPECT_NE(Line.find("\tprogram\tport\t"), std::string::npos) << Line;
         const size_t Start = Line.find(Bench.Folder.Path + "no-such-port-");
         ASSERT_NE(Start, std::string::npos) << Line;

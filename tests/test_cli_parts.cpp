@@ -54,6 +54,7 @@ TPortRecord SampleRecord(const std::string &SetFile)
     R.SetSha256 = std::string(64, 'a');
     R.ImageSha256 = std::string(64, 'b');
     R.Time = "2026-12-08T14:05:09+01:00";
+    R.Fast = TFastExchange::Fallback;
     return R;
 }
 
@@ -78,7 +79,8 @@ TEST(CliRecord, JsonIsValidAndCarriesEveryField)
         EXPECT_EQ(Object->at("image_sha256").String, std::string(64, 'b'));
         EXPECT_EQ(Object->at("started").String, "2026-12-08T14:05:09+01:00");
         EXPECT_EQ(Object->at("error").Kind, TJsonValue::Null);
-        EXPECT_EQ(Object->size(), 12u);
+        EXPECT_EQ(Object->at("fast").String, "fallback");
+        EXPECT_EQ(Object->size(), 13u);
     }
 }
 
@@ -95,8 +97,8 @@ TEST(CliRecord, UnknownValuesAreNull)
     EXPECT_EQ(Object->at("failed_address").Kind, TJsonValue::Null);
 }
 
-// Eleven tab-separated fields on one line whatever the names hold.
-TEST(CliRecord, AuditLineIsOneLineOfElevenFields)
+// Twelve tab-separated fields on one line whatever the names hold.
+TEST(CliRecord, AuditLineIsOneLineOfTwelveFields)
 {
     TPortRecord R = SampleRecord("tab\there\nand a line.set");
     R.Version.clear();
@@ -113,7 +115,7 @@ TEST(CliRecord, AuditLineIsOneLineOfElevenFields)
     const std::vector<std::string> Expected = {
         "2026-12-08T14:05:09+01:00", "host", "COM3", "/dev/serial/by-id/usb-FTDI_FT232R-if00-port0", "-",
         "tab?here?and a line.set", std::string(64, 'a'), "program", "verify", "27012",
-        "/dev/ttyS0: open: Permission?denied"};
+        "/dev/ttyS0: open: Permission?denied", "fallback"};
     EXPECT_EQ(Fields, Expected);
 }
 
@@ -260,6 +262,7 @@ struct TPortsRow {
     bool InGroup;
     bool Held;
     bool ComLink;
+    const char *Latency = "16"; // the adapter's latency timer, ms
 };
 
 const TPortsRow PortsRows[] = {
@@ -267,6 +270,8 @@ const TPortsRow PortsRows[] = {
     {"AdapterWithoutPermission", false, false, false},
     {"AdapterHeldByAnother", true, true, false},
     {"AdapterBehindComLink", true, false, true},
+    {"AdapterTimerAtOneMillisecond", true, false, false, "1"},
+    {"AdapterTimerAtTwo", true, false, false, "2"},
 };
 
 class PortsTest : public ::testing::TestWithParam<TPortsRow> {};
@@ -278,6 +283,7 @@ TEST_P(PortsTest, WhatTheListSays)
     Fake.AddNonPorts();
     Fake.AddUsbAdapter(DialoutGroup());
     const std::string Node = Fake.Folder.Path + "dev/ttyUSB0";
+    Fake.Write("sys/devices/pci0000:00/usb1/1-1/1-1:1.0/ttyUSB0/latency_timer", Row.Latency);
     if (Row.InGroup)
         Fake.System.Groups.push_back(DialoutGroup());
     if (Row.Held) {
@@ -301,7 +307,11 @@ TEST_P(PortsTest, WhatTheListSays)
     EXPECT_EQ(Port.Manufacturer, "FTDI");
     EXPECT_EQ(Port.Product, "FT232R USB UART");
     EXPECT_EQ(Port.Serial, "A50285BI");
-    EXPECT_EQ(Port.LatencyTimer, "16");
+    EXPECT_EQ(Port.LatencyTimer, Row.Latency);
+    // Above 1 ms: the command that sets it, on the attribute read.
+    const std::string LatencyFix = std::string(Row.Latency) == "1" ? "" :
+        "echo 1 | sudo tee " + Fake.System.SysRoot + "/class/tty/ttyUSB0/device/latency_timer";
+    EXPECT_EQ(Port.LatencyFix, LatencyFix);
     EXPECT_EQ(Port.MayOpen, Row.InGroup);
     const std::string Fix = Row.InGroup ? "" : "sudo usermod -aG " + std::string(getgrgid(DialoutGroup())->gr_name) +
                                                    " tester (potem ponowne zalogowanie)";
@@ -310,7 +320,9 @@ TEST_P(PortsTest, WhatTheListSays)
     EXPECT_EQ(Port.ComLinks, Row.ComLink ? std::vector<std::string>{"COM2"} : std::vector<std::string>{});
     const std::string Line = DescribePort(Port);
     EXPECT_EQ(Line.find('\n'), std::string::npos);
-    EXPECT_NE(Line.find("opóźnienie adaptera: 16 ms"), std::string::npos) << Line;
+    const std::string Latency = "opóźnienie adaptera: " + std::string(Row.Latency) + " ms" +
+                                (LatencyFix.empty() ? "  " : ", zmiana na 1 ms: " + LatencyFix + "  ");
+    EXPECT_NE(Line.find(Latency), std::string::npos) << Line;
     EXPECT_EQ(Line.find("brak dostępu: " + Fix) != std::string::npos, !Row.InGroup) << Line;
     EXPECT_EQ(Line.find("dostęp: tak") != std::string::npos, Row.InGroup) << Line;
     EXPECT_EQ(Line.find("zajęty przez: 4242 (minicom)") != std::string::npos, Row.Held) << Line;

@@ -40,6 +40,14 @@ const TCliRow Rows[] = {
     {"SilentDevice", {"compare", "SET", "--port", "PORT"}, TSetFile::Default, {"--silent"}, 1,
      {LineOpenPort, LinePortOpen, LineConnecting, "", LineNoReply, "", LineEnd}},
     {"OtherSettingsOnTheDevice", {"compare", "SET", "--port", "PORT"}, TSetFile::Default, {}, 1, CompareFails},
+    // The first failed try of a fast run is its last fast one.
+    {"FastFallsBack", {"compare", "SET", "--port", "PORT", "--fast", "--gap=0"}, TSetFile::Default, {"--delay", "1"},
+     1,
+     {LineOpenPort, LinePortOpen, LineConnecting, std::string(LineVersion) + "\"1.2.3\".", LineVerifying, LineFastOff,
+      "", LineCompareFailed, "", LineEnd}},
+    {"GapWithoutFast", {"compare", "SET", "--port", "PORT", "--gap", "2"}, TSetFile::Default, {}, 2, {}},
+    {"GapBeyondASecond", {"program", "SET", "--port", "PORT", "--fast", "--gap", "1001"}, TSetFile::Default, {}, 2, {}},
+    {"GapNotANumber", {"read", "OUT", "--port", "PORT", "--fast", "--gap", "1ms"}, TSetFile::Default, {}, 2, {}},
 };
 
 class CliRunTest : public ::testing::TestWithParam<TCliRow> {};

@@ -46,6 +46,8 @@ ports_checks() {
   check "ports: the adapter's USB ids" has /tmp/ports.usb "USB: 0403:6001"
   check "ports: the adapter's by-id name" has /tmp/ports.usb "stała nazwa: /dev/serial/by-id/$byid"
   check "ports: the adapter's latency timer ($latency ms)" has /tmp/ports.usb "opóźnienie adaptera: $latency ms"
+  check "ports: the command that sets it to 1 ms" has /tmp/ports.usb \
+    "zmiana na 1 ms: echo 1 | sudo tee /sys/class/tty/ttyUSB0/device/latency_timer"
   check "ports: the UART's driver" has /tmp/ports "$uart  sterownik: serial"
   check "ports: root may open them" has /tmp/ports.usb "dostęp: tak"
   su operator -c "$cli ports" > /tmp/ports.operator 2>&1
@@ -63,6 +65,8 @@ ports_checks() {
 run_set() {
   label=$1
   shift
+  fast=off
+  case " $* " in *" --fast "*) fast=on ;; esac
   for port in $uart $usb; do
     name=${port##*/}
     $cli program Sets/guest.set --port "$port" --json "$@" > /tmp/program.json 2> /tmp/program.log
@@ -70,6 +74,7 @@ run_set() {
     check "$label: program through $name ($(driver "$port"))" [ "$status" = 0 ]
     has /tmp/program.log "Programowanie zakończone pozytywnie." || { fail "$label: program log"; cat /tmp/program.log; }
     figure "$label program $name ($(driver "$port"))" "$(field /tmp/program.json duration_ms)" 513
+    check "$label: program through $name, fast exchange $fast" [ "$(field /tmp/program.json fast)" = $fast ]
     [ "$name" = ttyUSB0 ] && check "$label: the run's stable name" \
       [ "$(field /tmp/program.json stable_port)" = "/dev/serial/by-id/$byid" ]
   done
@@ -81,6 +86,9 @@ run_set() {
   grep '"port":"/dev/ttyUSB0"' /tmp/compare.json > /tmp/compare.usb
   figure "$label compare ttyS1" "$(field /tmp/compare.uart duration_ms)" 257
   figure "$label compare ttyUSB0" "$(field /tmp/compare.usb duration_ms)" 257
+  for name in uart usb; do
+    check "$label: compare through the $name, fast exchange $fast" [ "$(field /tmp/compare.$name fast)" = $fast ]
+  done
   rm -rf /tmp/read && mkdir -p /tmp/read/sets /tmp/read/images
   $cli read --port $uart --port $usb /tmp/read/sets --image /tmp/read/images --json "$@" > /tmp/read.json 2> /tmp/read.log
   status=$?
@@ -90,6 +98,7 @@ run_set() {
     check "$label: the image read through $name" cmp -s /tmp/read/images/$name.img /tmp/guest.img
     grep "\"port\":\"/dev/$name\"" /tmp/read.json > /tmp/read.one
     figure "$label read $name" "$(field /tmp/read.one duration_ms)" 257
+    check "$label: read through $name, fast exchange $fast" [ "$(field /tmp/read.one fast)" = $fast ]
   done
 }
 

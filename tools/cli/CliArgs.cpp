@@ -34,6 +34,13 @@ void Reports(CLI::App &Sub, TCliArgs &Args)
     Sub.add_option("--log", Args.Log)->type_name("PLIK");
 }
 
+// Beyond a second of quiet before every request, a run would be slower than the specified one.
+void Timing(CLI::App &Sub, TCliArgs &Args)
+{
+    CLI::Option *Fast = Sub.add_flag("--fast", Args.Options.Fast);
+    Sub.add_option("--gap", Args.Options.GapMs)->needs(Fast)->check(CLI::Range(0, 1000).description(""))->type_name("MS");
+}
+
 const TCommand Commands[] = {
     {"defaults", "zapisuje nowy zestaw ustawień domyślnych (13676 B)", CliDefaults,
      [](CLI::App &S, TCliArgs &A) { Word(S, "OUT", A.Words[0]); }},
@@ -61,6 +68,7 @@ const TCommand Commands[] = {
      [](CLI::App &S, TCliArgs &A) {
          Word(S, "SET", A.Words[0]);
          Ports(S, A);
+         Timing(S, A);
          Reports(S, A);
      }},
     {"compare", "porównuje zestaw z ustawieniami urządzenia (--details: które się różnią)", CliCompare,
@@ -68,6 +76,7 @@ const TCommand Commands[] = {
          Word(S, "SET", A.Words[0]);
          Ports(S, A);
          S.add_flag("--details", A.Details);
+         Timing(S, A);
          Reports(S, A);
      }},
     {"read", "odczytuje ustawienia urządzenia do zestawu OUT (przy wielu portach OUT i IMG to foldery)", CliRead,
@@ -76,6 +85,7 @@ const TCommand Commands[] = {
          Word(S, "OUT", A.Words[0]);
          S.add_option("--base", A.Base)->type_name("SET");
          S.add_option("--image", A.Image)->type_name("IMG");
+         Timing(S, A);
          Reports(S, A);
      }},
     {"ports", "porty szeregowe systemu; --assign kieruje Sys/COMn na port", CliPorts,
@@ -170,7 +180,9 @@ std::string SynopsisOf(const CLI::App &Sub, const TStyle &Style = PlainStyle)
             if (F->get_needs().count(const_cast<CLI::Option *>(O)) == 0)
                 continue;
             const bool Alternative = !Followers.empty() && !F->get_excludes().empty();
-            Followers += (Alternative ? "|" : " ") + Shown(*F, Style);
+            // An option that only refines the one it follows is optional within its brackets.
+            const bool Refines = !F->get_positional() && F->get_excludes().empty();
+            Followers += (Alternative ? "|" : " ") + (Refines ? "[" + Shown(*F, Style) + "]" : Shown(*F, Style));
         }
         Text += Followers;
         Line += " " + (O->get_required() ? Text : "[" + Text + "]");
@@ -238,8 +250,9 @@ void PrintUsage(FILE *To)
             std::fprintf(To, "  trackwarden-cli %-28s %s\n", S.Line.c_str(), S.Summary.c_str());
     }
     std::fputs("program, compare i read: --port można podać wiele razy; --json: wynik każdego przebiegu jako JSON na\n"
-               "standardowym wyjściu; --log PLIK: dopisuje wiersz o każdym przebiegu. Opcje i argumenty w dowolnej\n"
-               "kolejności; po -- same argumenty.\n",
+               "standardowym wyjściu; --log PLIK: dopisuje wiersz o każdym przebiegu; --fast: szybka wymiana (odpowiedź\n"
+               "kończy się, gdy jest kompletna; --gap MS: cisza na linii przed każdym zapytaniem, domyślnie 1 ms).\n"
+               "Opcje i argumenty w dowolnej kolejności; po -- same argumenty.\n",
                To);
     std::fputs("Kod wyjścia: 0 powodzenie, 1 wynik negatywny, 2 błędne wywołanie, błąd pliku lub utracone wyjście,\n"
                "130/143 przebieg przerwany (Ctrl-C, SIGTERM).\n",

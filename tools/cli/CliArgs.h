@@ -2,6 +2,8 @@
 // from which the parsing, the usage text and the manual page's synopsis come.
 #pragma once
 
+#include "URun.h"
+
 #include <array>
 #include <cstdio>
 #include <string>
@@ -14,6 +16,7 @@ struct TCliArgs {
     std::vector<std::string> Ports;
     std::string Base, Image, Log, Assign;
     bool Json = false, Details = false, None = false;
+    TRunOptions Options; // --fast, --gap
 
     const std::string &operator[](size_t I) const { return Words[I]; }
 };

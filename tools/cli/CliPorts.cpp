@@ -28,7 +28,9 @@ std::string DescribePort(const TSerialPortInfo &Port)
     Field(Line, "produkt: ", Port.Product);
     Field(Line, "nr seryjny: ", Port.Serial);
     Field(Line, "opis: ", Port.Description);
-    Field(Line, "opóźnienie adaptera: ", Port.LatencyTimer.empty() ? "" : Port.LatencyTimer + " ms");
+    if (!Port.LatencyTimer.empty())
+        Field(Line, "opóźnienie adaptera: ",
+              Port.LatencyTimer + " ms" + (Port.LatencyFix.empty() ? "" : ", zmiana na 1 ms: " + Port.LatencyFix));
     std::string Links;
     for (const std::string &Com : Port.ComLinks)
         Links += (Links.empty() ? "" : ", ") + Com;

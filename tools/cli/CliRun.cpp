@@ -74,6 +74,7 @@ int RunOne(const TCliArgs &Args, int32_t Mode)
     TChildJob Job;
     Job.Mode = Args.Details ? RunModeCompareDetails : Mode;
     Job.Port = Args.Ports[0];
+    Job.Options = Args.Options;
     auto Set = std::make_unique<TSettings>();
     if (Mode == RunModeRead) {
         Job.OutPath = Job.SetFile = Args[0];

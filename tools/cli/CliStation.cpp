@@ -273,6 +273,7 @@ int RunStation(const TCliArgs &Args, int32_t Mode)
     TStationJob Job;
     Job.Mode = Mode;
     Job.Ports = Args.Ports;
+    Job.Options = Args.Options;
     if (!Args.Base.empty())
         Job.BaseBytes.assign(reinterpret_cast<const char *>(Base.get()), sizeof(TSettings));
     Job.SetFor = [&](size_t Port, const std::string &, TRunSet &Set, std::string &) {
