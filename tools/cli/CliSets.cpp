@@ -5,6 +5,7 @@
 #include "UFiles.h"
 #include "UImage.h"
 #include "UProcs.h"
+#include "USameFile.h"
 
 #include <cstdio>
 #include <sys/stat.h>

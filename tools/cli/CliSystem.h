@@ -5,10 +5,6 @@
 #include <functional>
 #include <string>
 
-// True when both names lead to one existing file, through links too: the
-// same device and inode (volume and file index on Windows), whatever the names.
-bool SameFile(const std::string &A, const std::string &B);
-
 // For the runs: from here on SIGINT, SIGTERM and SIGHUP (Ctrl+C, Ctrl+Break
 // and closing the console on Windows) call OnStop, on a thread of their own,
 // never inside a signal handler; OnStop may be replaced, or cleared with

@@ -7,7 +7,6 @@
 #include <fcntl.h>
 #include <mutex>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -53,13 +52,6 @@ void Watch()
 }
 
 } // namespace
-
-bool SameFile(const std::string &A, const std::string &B)
-{
-    struct stat First, Second;
-    return stat(A.c_str(), &First) == 0 && stat(B.c_str(), &Second) == 0 && First.st_dev == Second.st_dev &&
-           First.st_ino == Second.st_ino;
-}
 
 void CatchStopSignals(std::function<void()> OnStop)
 {
