@@ -135,16 +135,26 @@ else
   fail "silent device: no no-reply line"
 fi
 
-# Fast exchange: the same lines as the Linux CLI's, and a read whose record says the mode held.
+# Fast exchange: the lines the Linux CLI logs, apart from the line of a fallback. Wine hands
+# a port's bytes over one at a time, and on a busy machine a reply that stalls makes a run give
+# the fast exchange up, as it is meant to; its record must then say so, and its log once.
+fast_off='Wymiana szybka wyłączona: urządzenie odpowiada inaczej.'
 run_win fast compare "$set_w" --port COM1 --fast --gap 2
 run_linux lfast compare "$work/linux.set" --port "$work/native" --fast --gap 2
-check_run fast lfast 0 "fast compare" com1
+for name in fast lfast; do
+  for stream in out err; do nocr "$work/$name.$stream" | grep -vxF "$fast_off" >"$work/${name}f.$stream"; done
+  cp "$work/$name.rc" "$work/${name}f.rc"
+done
+check_run fastf lfastf 0 "fast compare (without a fallback's line)" com1
 run_win fastread read --port COM1 "$(winpath "$work/fast-read.set")" --fast --json
-if [ "$(cat "$work/fastread.rc")" = 0 ] && grep -q '"result":"ok".*"fast":"on"' <(nocr "$work/fastread.out") &&
-   cmp -s "$work/fast-read.set" "$work/linux.set"; then
-  pass "fast read: the set read back, \"fast\":\"on\" in its record"
+fast=$(nocr "$work/fastread.out" | sed -n 's/.*"fast":"\([a-z]*\)".*/\1/p')
+fell=$(nocr "$work/fastread.err" | grep -cxF "$fast_off")
+if [ "$(cat "$work/fastread.rc")" = 0 ] && grep -q '"result":"ok"' <(nocr "$work/fastread.out") &&
+   cmp -s "$work/fast-read.set" "$work/linux.set" &&
+   { [ "$fast/$fell" = on/0 ] || [ "$fast/$fell" = fallback/1 ]; }; then
+  pass "fast read: the set read back, \"fast\":\"$fast\" in its record and $fell fallback line in its log"
 else
-  fail "fast read"; sed 's/^/    /' "$work/fastread.out" "$work/fastread.err"
+  fail "fast read: \"fast\":\"$fast\", $fell fallback lines"; sed 's/^/    /' "$work/fastread.out" "$work/fastread.err"
 fi
 
 # The simulator saves its memory when it is stopped.
