@@ -1,6 +1,6 @@
 // Serial ports from the registry's SERIALCOMM map (every COM name the system
 // has), described from SetupAPI's Ports class where it knows the device.
-#include "UPortList.h"
+#include "UPortList_win32.h"
 
 #include "USerialComm.h"
 
@@ -51,24 +51,13 @@ std::map<std::string, TSerialPortInfo> DescribedPorts()
         DWORD Size = sizeof Name - 1, Type = 0;
         const bool Named = RegQueryValueExA(Key, "PortName", nullptr, &Type, reinterpret_cast<BYTE *>(Name), &Size) ==
                            ERROR_SUCCESS;
-        // FTDI's driver keeps its latency timer beside the port's name, in the device's parameters.
-        DWORD Latency = 0, LatencySize = sizeof Latency;
-        const bool Timed = RegQueryValueExA(Key, "LatencyTimer", nullptr, &Type, reinterpret_cast<BYTE *>(&Latency),
-                                            &LatencySize) == ERROR_SUCCESS &&
-                           Type == REG_DWORD;
+        TSerialPortInfo Info;
+        char Instance[512] = {};
+        if (SetupDiGetDeviceInstanceIdA(Devices, &Device, Instance, sizeof Instance, nullptr))
+            ReadLatencyTimer(Key, Instance, Info);
         RegCloseKey(Key);
         if (!Named)
             continue;
-        TSerialPortInfo Info;
-        char Instance[512] = {};
-        if (Timed) {
-            Info.LatencyTimer = std::to_string(Latency);
-            // The driver reads it when the adapter starts: it takes effect once the adapter is plugged in again.
-            if (Latency > 1 && SetupDiGetDeviceInstanceIdA(Devices, &Device, Instance, sizeof Instance, nullptr))
-                Info.LatencyFix = std::string("reg add \"HKLM\\SYSTEM\\CurrentControlSet\\Enum\\") + Instance +
-                                  "\\Device Parameters\" /v LatencyTimer /t REG_DWORD /d 1 /f" +
-                                  " (jako administrator, potem ponowne podłączenie adaptera)";
-        }
         Info.Description = DeviceProperty(Devices, Device, SPDRP_FRIENDLYNAME);
         Info.Manufacturer = DeviceProperty(Devices, Device, SPDRP_MFG);
         Info.Driver = DeviceProperty(Devices, Device, SPDRP_SERVICE);
@@ -84,6 +73,21 @@ std::map<std::string, TSerialPortInfo> DescribedPorts()
 }
 
 } // namespace
+
+void ReadLatencyTimer(HKEY Key, const std::string &Instance, TSerialPortInfo &Info)
+{
+    DWORD Latency = 0, Size = sizeof Latency, Type = 0;
+    if (RegQueryValueExA(Key, "LatencyTimer", nullptr, &Type, reinterpret_cast<BYTE *>(&Latency), &Size) !=
+            ERROR_SUCCESS ||
+        Type != REG_DWORD)
+        return;
+    Info.LatencyTimer = std::to_string(Latency);
+    // The driver reads it when the adapter starts: it takes effect once the adapter is plugged in again.
+    if (Latency > 1)
+        Info.LatencyFix = "reg add \"HKLM\\SYSTEM\\CurrentControlSet\\Enum\\" + Instance +
+                          "\\Device Parameters\" /v LatencyTimer /t REG_DWORD /d 1 /f" +
+                          " (jako administrator, potem ponowne podłączenie adaptera)";
+}
 
 TPortsSystem CurrentPortsSystem()
 {
