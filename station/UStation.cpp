@@ -206,6 +206,8 @@ void TStation::Launch(size_t Index)
     TPortRun &Run = *Runs[Index];
     const std::string &Name = Job.Ports[Index];
     Run.Record = BeginRecord(Name, Job.Mode, {});
+    // As asked, for a run that never reports its own: one that cannot start or crashes.
+    Run.Record.Fast = Job.Options.Fast ? TFastExchange::On : TFastExchange::Off;
     Run.Started = Clock.Now();
     bool Stopped = false;
     {

@@ -589,11 +589,14 @@ TEST(Station, ChildThatCannotStart)
     TStation Station(Host, Launcher);
     TStationJob Job;
     Job.Ports = {"A", "B", "C"};
+    Job.Options.Fast = true;
     Station.Start(Job);
     Station.Wait();
     EXPECT_EQ(Host.Records[0].Result, TPortResult::Ok);
     EXPECT_EQ(Host.Records[1].Result, TPortResult::Start);
     EXPECT_EQ(Host.Records[1].Error, "posix_spawn: Too many open files");
+    // The mode asked for, where the run never said what it came to.
+    EXPECT_EQ(Host.Records[1].Fast, TFastExchange::On);
     EXPECT_EQ(Host.Records[2].Result, TPortResult::Ok);
 }
 
