@@ -28,7 +28,8 @@ class LatencyTest : public ::testing::TestWithParam<TLatencyRow> {};
 TEST_P(LatencyTest, TimerAndItsCommand)
 {
     const TLatencyRow &Row = GetParam();
-    const std::string Path = "Software\\TrackwardenTest" + std::to_string(GetCurrentProcessId()) + "\\Device Parameters";
+    const std::string Path =
+        "Software\\TrackwardenTest" + std::to_string(GetCurrentProcessId()) + "\\Device Parameters";
     HKEY Key = nullptr;
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, Path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &Key, nullptr),
               ERROR_SUCCESS);

@@ -38,7 +38,10 @@ void Reports(CLI::App &Sub, TCliArgs &Args)
 void Timing(CLI::App &Sub, TCliArgs &Args)
 {
     CLI::Option *Fast = Sub.add_flag("--fast", Args.Options.Fast);
-    Sub.add_option("--gap", Args.Options.GapMs)->needs(Fast)->check(CLI::Range(0, 1000).description(""))->type_name("MS");
+    Sub.add_option("--gap", Args.Options.GapMs)
+        ->needs(Fast)
+        ->check(CLI::Range(0, 1000).description(""))
+        ->type_name("MS");
 }
 
 const TCommand Commands[] = {
