@@ -1,5 +1,6 @@
 #include "URunRecord.h"
 
+#include "Cp1250.h"
 #include "UAuditLog.h"
 #include "UPortList.h"
 #include "URunLines.h"
@@ -9,22 +10,28 @@
 namespace {
 
 // Texts are UTF-8 or bytes of a file name: quotes, backslashes and control
-// characters escaped, bytes above 0x7F passed as they are.
+// characters escaped, well-formed UTF-8 passed as it is, and every other
+// byte written as the character of its value (\u00XX), so that the record
+// parses whatever the name.
 std::string JsonText(const std::string &Text)
 {
     std::string Out = "\"";
-    for (const char C : Text) {
-        const auto Byte = static_cast<unsigned char>(C);
-        if (C == '"' || C == '\\') {
+    for (size_t I = 0; I < Text.size();) {
+        const auto Byte = static_cast<unsigned char>(Text[I]);
+        const size_t Length = Utf8CharLength(Text, I);
+        if (Byte == '"' || Byte == '\\') {
             Out += '\\';
-            Out += C;
-        } else if (Byte < 0x20 || Byte == 0x7F) {
+            Out += Text[I];
+        } else if (Byte < 0x20 || Byte == 0x7F || Length == 0) {
             char Escape[8];
             std::snprintf(Escape, sizeof Escape, "\\u%04x", Byte);
             Out += Escape;
         } else {
-            Out += C;
+            Out.append(Text, I, Length);
+            I += Length;
+            continue;
         }
+        ++I;
     }
     return Out + "\"";
 }

@@ -57,16 +57,31 @@ TPortRecord SampleRecord(const std::string &SetFile)
     return R;
 }
 
-// File names come from the command line: quotes, backslashes, control bytes and Polish letters.
+// File names come from the command line: quotes, backslashes, control bytes,
+// Polish letters, and bytes that are no UTF-8 (read as the characters of their values).
 TEST(CliRecord, JsonIsValidAndCarriesEveryField)
 {
-    for (const std::string SetFile : {"plain.set", "a \"quoted\" name.set", "C:\\Sets\\x.set", "tab\there\nnl.set",
-                                      "zażółć.set", "\x01\x1f\x7f.set"}) {
+    const std::pair<std::string, std::string> Names[] = {
+        {"plain.set", "plain.set"},
+        {"a \"quoted\" name.set", "a \"quoted\" name.set"},
+        {"C:\\Sets\\x.set", "C:\\Sets\\x.set"},
+        {"tab\there\nnl.set", "tab\there\nnl.set"},
+        {"zażółć.set", "zażółć.set"},
+        {"\x01\x1f\x7f.set", "\x01\x1f\x7f.set"},
+        {"\xb1\xe6.set", "\u00b1\u00e6.set"},               // Latin-2 bytes
+        {"a\xc4", "a\u00c4"},                               // a character cut short at the end
+        {"\xc4\x85\x85", "ą\u0085"},                        // a stray continuation byte
+        {"\xc0\xaf", "\u00c0\u00af"},                       // an overlong '/'
+        {"\xed\xa0\x80", "\u00ed\u00a0\u0080"},             // a surrogate
+        {"\xf4\x90\x80\x80", "\u00f4\u0090\u0080\u0080"},   // above U+10FFFF
+        {"\xf0\x9f\x98\x80", "\xf0\x9f\x98\x80"},           // four bytes, whole
+    };
+    for (const auto &[SetFile, Read] : Names) {
         const std::string Line = JsonRecord(SampleRecord(SetFile));
         EXPECT_EQ(Line.find('\n'), std::string::npos);
         const auto Object = ParseJsonObject(Line);
         ASSERT_TRUE(Object.has_value()) << Line;
-        EXPECT_EQ(Object->at("set_file").String, SetFile);
+        EXPECT_EQ(Object->at("set_file").String, Read);
         EXPECT_EQ(Object->at("port").String, "COM3");
         EXPECT_EQ(Object->at("stable_port").String, "/dev/serial/by-id/usb-FTDI_FT232R-if00-port0");
         EXPECT_EQ(Object->at("mode").String, "program");
