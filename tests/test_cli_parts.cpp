@@ -341,7 +341,9 @@ TEST(CliAssign, RefusesWhatIsNoTerminal)
     const std::string Regular = Folder.Path + "image.bin";
     WriteBytes(Regular, "x", 1);
     const std::string Link = Folder.Path + "Sys/COM1";
-    for (const std::string &Device : {Regular, std::string("/dev/null"), Folder.Path + "missing"}) {
+    // The system's own terminals are terminals too, but no device is ever on them.
+    for (const std::string &Device : {Regular, std::string("/dev/null"), Folder.Path + "missing", std::string("/dev/tty"),
+                                      std::string("/dev/console"), std::string("/dev/ptmx")}) {
         std::string Error;
         EXPECT_FALSE(AssignComLink(Folder.Path + "Sys/", 1, Device, Error)) << Device;
         EXPECT_NE(Error.find(Device), std::string::npos) << Error;
