@@ -26,6 +26,12 @@ bool TAuditLog::Open(const std::string &Path, std::string &Error)
         Error = SystemError("CreateFile");
         return false;
     }
+    // A pipe or a device (CON, COM1) is no log; a read-only file is refused already by CreateFile.
+    if (GetFileType(File) != FILE_TYPE_DISK) {
+        CloseHandle(File);
+        Error = "to nie jest zwykły plik";
+        return false;
+    }
     Impl = new TImpl{File};
     return true;
 }
