@@ -211,6 +211,11 @@ void ComplainAboutUsage(const CLI::ParseError &Error, const TDeclared &Declared)
 
 } // namespace
 
+void Complain(const std::string &Message)
+{
+    std::fprintf(stderr, "trackwarden-cli: %s\n", Message.c_str());
+}
+
 std::vector<TSynopsis> CommandSynopses()
 {
     const TDeclared Declared;

@@ -18,6 +18,9 @@ struct TCliArgs {
     const std::string &operator[](size_t I) const { return Words[I]; }
 };
 
+// One line on stderr, prefixed with the program's name.
+void Complain(const std::string &Message);
+
 // Parses argv and runs the subcommand; the exit status (2 for bad usage).
 int RunCommandLine(int argc, char **argv);
 

@@ -2,6 +2,7 @@
 // local run, drawn as the window's log (stdout, or stderr under --json)
 // with a progress bar on a terminal; and a station's child, which runs the
 // same and sends it up the station's channel.
+#include "CliFiles.h"
 #include "CliRun.h"
 #include "CliSystem.h"
 
@@ -78,15 +79,18 @@ int RunOne(const TCliArgs &Args, int32_t Mode)
     if (Mode == RunModeRead) {
         Job.OutPath = Job.SetFile = Args[0];
         Job.ImagePath = Args.Image;
-        if (!OutputApartFromInputs(Job.OutPath, {Args.Base}) ||
-            (!Job.ImagePath.empty() && !OutputApartFromInputs(Job.ImagePath, {Args.Base, Job.OutPath})))
+        // What was read is lost when it cannot be saved: found before the device is touched.
+        if (!FilesApart({Args.Base}, {Job.OutPath, Job.ImagePath}, Args.Log) || !OutFileWritable(Job.OutPath) ||
+            (!Job.ImagePath.empty() && !OutFileWritable(Job.ImagePath)))
             return ExitFailure;
-        if (!Args.Base.empty() && !ReadSetFile(Args.Base, *Set))
+        if (!Args.Base.empty() && !ReadBaseSet(Args.Base, *Set))
             return ExitFailure;
         if (!Args.Base.empty())
             Job.BaseBytes.assign(reinterpret_cast<const char *>(Set.get()), sizeof(TSettings));
     } else {
         Job.SetFile = Args[0];
+        if (!FilesApart({Args[0]}, {}, Args.Log))
+            return ExitFailure;
         if (!ReadSetFile(Args[0], *Set))
             return ExitFailure;
         Job.SetBytes.assign(reinterpret_cast<const char *>(Set.get()), sizeof(TSettings));

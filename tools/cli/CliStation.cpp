@@ -1,6 +1,7 @@
 // program / compare / read on several ports: the station runs a child per
 // port; here they are drawn (status lines on a terminal, else every line
 // whole with its port in front), recorded and summed up.
+#include "CliFiles.h"
 #include "CliRun.h"
 #include "CliSystem.h"
 
@@ -242,14 +243,20 @@ int RunStation(const TCliArgs &Args, int32_t Mode)
         return ExitFailure;
     }
     if (Mode == RunModeRead) {
+        std::vector<std::string> Outputs;
         for (const TRunSet &Set : Sets)
-            if (!OutputApartFromInputs(Set.OutPath, {Args.Base}) ||
-                (!Set.ImagePath.empty() && !OutputApartFromInputs(Set.ImagePath, {Args.Base, Set.OutPath})))
+            Outputs.insert(Outputs.end(), {Set.OutPath, Set.ImagePath});
+        if (!FilesApart({Args.Base}, Outputs, Args.Log))
+            return ExitFailure;
+        for (const std::string &Output : Outputs)
+            if (!Output.empty() && !OutFileWritable(Output))
                 return ExitFailure;
         // A base set that cannot be read fails here rather than in every child.
-        if (!Args.Base.empty() && !ReadSetFile(Args.Base, *Base))
+        if (!Args.Base.empty() && !ReadBaseSet(Args.Base, *Base))
             return ExitFailure;
     } else {
+        if (!FilesApart({Args[0]}, {}, Args.Log))
+            return ExitFailure;
         // The set is read and checked once for every run.
         if (!ReadSetFile(Args[0], Settings))
             return ExitFailure;
