@@ -3,6 +3,7 @@
 // them or no regular file, output into a full disk, findings, a set of
 // 4 GiB and more, names counted in characters, a write-protected set.
 #include "UDecls.h"
+#include "UFields.h"
 #include "UImage.h"
 #include "UProcs.h"
 #include "test_cli_support.h"
@@ -165,7 +166,17 @@ const TRow Rows[] = {
          PutFile(D / "keep.img", DefaultImageBytes());
      },
      {"decode", "keep.img", "x.set", "--base", "long.set"}, "out", 0,
-     {"long.set: uwaga, zestaw bazowy nie przechodzi sprawdzenia (Zbyt długa treść SMS"}, {}},
+     {"long.set: uwaga, zestaw bazowy jest uszkodzony (Zbyt długa treść SMS"}, {}},
+    {"BaseWithHostileLengthsIsNamed",
+     [](const TScratchDir &D) {
+         TBytes Set = DefaultSetBytes();
+         Set[FieldByName("Users[1].Description")->Offset] = 255;
+         Set[FieldByName("RingInMode")->Offset] = 9;
+         PutFile(D / "bad.set", Set);
+         PutFile(D / "keep.img", DefaultImageBytes());
+     },
+     {"decode", "keep.img", "x.set", "--base", "bad.set"}, "out", 0,
+     {"bad.set: uwaga, zestaw bazowy jest uszkodzony (", "długość 255", "razem 2 usterek"}, {}},
     // An empty device is no way to remove a link, and a terminal of the system is no port.
     {"AssignAnEmptyDevice", Nothing, {"ports", "--assign", "COM8", ""}, "out", 2, {"złe argumenty: ports"}, {}},
 

@@ -2,9 +2,11 @@
 #include "CliCommands.h"
 #include "CliSystem.h"
 
+#include "UFields.h"
 #include "UFiles.h"
 #include "UProcs.h"
 
+#include <memory>
 #include <sys/stat.h>
 
 namespace {
@@ -28,6 +30,34 @@ std::string Unreadable(const std::string &Path)
     if (stat(Path.c_str(), &St) == 0 && !S_ISREG(St.st_mode))
         return " (to nie jest zwykły plik)";
     return " (plik zajęty lub niedostępny)";
+}
+
+// What no window could have saved: a text longer than its field, a value
+// outside its control's range, and the settings check's finding.
+std::vector<std::string> SetDamage(const TSettings &Set)
+{
+    std::vector<std::string> Damage;
+    for (const TFieldDesc *F : FieldsInRecordOrder()) {
+        if (F->Kind == TFieldKind::Text) {
+            const int Length = reinterpret_cast<const uint8_t *>(&Set)[F->Offset];
+            if (Length > F->Capacity)
+                Damage.push_back(F->Name + ": długość " + std::to_string(Length) + ", a pole mieści " +
+                                 std::to_string(F->Capacity));
+            continue;
+        }
+        const bool Byte = F->Kind == TFieldKind::Flag || F->Kind == TFieldKind::RadioPair;
+        const int32_t Value = Byte ? FieldByte(Set, *F) : FieldInt(Set, *F);
+        if (Value < F->Min || Value > F->Max)
+            Damage.push_back(F->Name + ": " + ValueErrorText(*F, std::to_string(Value), TValueError::OutOfRange));
+    }
+    // CheckSettings looks at the global set.
+    const auto Kept = std::make_unique<TSettings>(Settings);
+    Settings = Set;
+    const std::string Problem = CheckSettings();
+    Settings = *Kept;
+    if (!Problem.empty())
+        Damage.push_back(Problem);
+    return Damage;
 }
 
 } // namespace
@@ -137,13 +167,10 @@ bool ReadBaseSet(const std::string &BasePath, TSettings &Set)
     }
     if (!ReadSetFile(BasePath, Set))
         return false;
-    // CheckSettings looks at the global set.
-    const TSettings Kept = Settings;
-    Settings = Set;
-    const std::string Problem = CheckSettings();
-    Settings = Kept;
-    if (!Problem.empty())
-        Complain(BasePath + ": uwaga, zestaw bazowy nie przechodzi sprawdzenia (" + Problem +
+    const std::vector<std::string> Damage = SetDamage(Set);
+    if (!Damage.empty())
+        Complain(BasePath + ": uwaga, zestaw bazowy jest uszkodzony (" + Damage[0] +
+                 (Damage.size() > 1 ? "; razem " + std::to_string(Damage.size()) + " usterek" : std::string()) +
                  "); ustawienia, których urządzenie nie podaje, przejdą z niego bez zmian");
     return true;
 }

@@ -26,6 +26,7 @@ bool FilesApart(const std::vector<std::string> &Inputs, const std::vector<std::s
 bool IsImageFile(const std::string &Path);
 bool ReadImageFile(const std::string &Path, uint8_t (&Image)[DeviceImageSize]);
 // What a decoding is written onto: the set at BasePath, or a new default set
-// when it is empty. A base that fails the settings check is used, with a
-// warning naming the finding: what the device gives still replaces most of it.
+// when it is empty. A damaged base (a text longer than its field, a value
+// out of its range, a finding of the settings check) is used with a warning
+// naming what is wrong: what the device gives still replaces most of it.
 bool ReadBaseSet(const std::string &BasePath, TSettings &Set);
