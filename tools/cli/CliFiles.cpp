@@ -138,7 +138,7 @@ bool FilesApart(const std::vector<std::string> &Inputs, const std::vector<std::s
 
 bool IsImageFile(const std::string &Path)
 {
-    return Path.size() <= MaxPathLength && GetFileLength(Path) == static_cast<int32_t>(DeviceImageSize);
+    return GetFullFileLength(Path) == static_cast<int64_t>(DeviceImageSize);
 }
 
 bool ReadImageFile(const std::string &Path, uint8_t (&Image)[DeviceImageSize])
