@@ -3,12 +3,14 @@
 // whole with its port in front), recorded and summed up.
 #include "CliRun.h"
 #include "CliSystem.h"
+#include "CliUnits.h"
 
 #include "UFolders.h"
 #include "UPortNames.h"
 #include "UProcs.h"
 #include "URunLines.h"
 #include "UStation.h"
+#include "UUnitsBatch.h"
 
 #include <algorithm>
 #include <chrono>
@@ -194,18 +196,23 @@ void TCliHost::Above(FILE *To, const std::string &Text)
 
 void TCliHost::Summary() const
 {
-    size_t VersionWidth = 6, OutcomeWidth = 5;
+    size_t VersionWidth = 6, OutcomeWidth = 5, UnitWidth = 0;
     for (const TPortRecord &R : Records) {
         VersionWidth = std::max(VersionWidth, Columns(R.Version));
         OutcomeWidth = std::max(OutcomeWidth, Columns(ResultText(R)));
+        if (!R.UnitKey.empty())
+            UnitWidth = std::max<size_t>({UnitWidth, 9, Columns(R.UnitKey)});
     }
-    std::string Text = "\n" + Fit("Port", PortWidth) + "  " + Fit("Wersja", VersionWidth) + "  " +
+    // A batch from a units table names each port's unit.
+    auto Unit = [UnitWidth](const std::string &Key) { return UnitWidth == 0 ? "" : Fit(Key, UnitWidth) + "  "; };
+    std::string Text = "\n" + Fit("Port", PortWidth) + "  " + Unit("Jednostka") + Fit("Wersja", VersionWidth) + "  " +
                        Fit("Wynik", OutcomeWidth) + "  Czas\n";
     std::string Failed;
     for (size_t I = 0; I < Ports.size(); ++I) {
         const TPortRecord &R = Records[I];
-        Text += Fit(Shown(Ports[I]), PortWidth) + "  " + Fit(R.Version.empty() ? "-" : R.Version, VersionWidth) +
-                "  " + Fit(ResultText(R), OutcomeWidth) + "  " + Seconds(R.DurationMs) + "\n";
+        Text += Fit(Shown(Ports[I]), PortWidth) + "  " + Unit(R.UnitKey.empty() ? "-" : Shown(R.UnitKey)) +
+                Fit(R.Version.empty() ? "-" : R.Version, VersionWidth) + "  " + Fit(ResultText(R), OutcomeWidth) +
+                "  " + Seconds(R.DurationMs) + "\n";
         if (R.Result != TPortResult::Ok)
             Failed += (Failed.empty() ? "" : ", ") + Shown(Ports[I]);
     }
@@ -250,10 +257,10 @@ int RunStation(const TCliArgs &Args, int32_t Mode)
         if (!Args.Base.empty() && !ReadSetFile(Args.Base, *Base))
             return ExitFailure;
     } else {
-        // The set is read and checked once for every run.
+        // The set is read and checked once for every run; each unit's set of a table was checked with the table.
         if (!ReadSetFile(Args[0], Settings))
             return ExitFailure;
-        const std::string Problem = CheckSettings();
+        const std::string Problem = Args.Units.empty() ? CheckSettings() : std::string();
         if (!Problem.empty()) {
             std::fprintf(stderr, "%s\n", LineSettingsError);
             Complain(Args[0] + ": " + Problem);
@@ -262,13 +269,19 @@ int RunStation(const TCliArgs &Args, int32_t Mode)
         Same.Bytes.assign(reinterpret_cast<const char *>(&Settings), sizeof Settings);
         Same.File = Args[0];
     }
+    TUnitsBatch Batch;
+    if (!Args.Units.empty()) {
+        if (const int Status = OpenUnitsBatch(Args, Settings, Batch); Status != ExitOk)
+            return Status;
+    }
     TReports Reports;
     if (!Reports.Open(Args.Log, Args.Json))
         return ExitFailure;
 
     TCliHost Host(Args, Reports);
+    TUnitsHost UnitsHost(Host, Batch);
     TProcessLauncher Launcher;
-    TStation Station(Host, Launcher);
+    TStation Station(Args.Units.empty() ? static_cast<TStationHost &>(Host) : UnitsHost, Launcher);
     CatchStopSignals([&Station] { Station.StopAll(); });
     TStationJob Job;
     Job.Mode = Mode;
@@ -279,9 +292,11 @@ int RunStation(const TCliArgs &Args, int32_t Mode)
         Set = Mode == RunModeRead ? Sets[Port] : Same;
         return true;
     };
+    if (!Args.Units.empty())
+        Job.SetFor = UnitsHost.Provider();
     Station.Start(std::move(Job));
     Station.Wait();
     CatchStopSignals(nullptr);
     Host.Summary();
-    return Host.Status();
+    return UnitsHost.JournalFailed() && StopSignalStatus() == 0 ? ExitFailure : Host.Status();
 }
