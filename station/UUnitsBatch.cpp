@@ -221,8 +221,10 @@ TUnitsCount TUnitsBatch::Count()
 TSetProvider TUnitsHost::Provider()
 {
     return [this](size_t Port, const std::string &, TRunSet &Set, std::string &Refusal) {
-        if (!Batch.Take(Port, Set, Refusal))
+        if (!Batch.Take(Port, Set, Refusal)) {
+            Inner.PortNote(Port, TNoteKind::Problem, Refusal);
             return false;
+        }
         Inner.PortNote(Port, TNoteKind::Preparation, "Jednostka: " + UnitName(Batch.Table(), Set.UnitKey));
         return true;
     };

@@ -74,8 +74,9 @@ private:
     std::vector<size_t> Stuck;       // rows programmed whose key the journal did not take
 };
 
-// A station's host for a batch: gives each port its unit's set, says which
-// unit a port runs with, and settles its row before the port's record is
+// A station's host for a batch: gives each port its unit's set (a port
+// refused one gets the refusal as a problem note), names the unit a port
+// runs with in a preparation note, and settles its row before the port's record is
 // passed on (an error of the journal goes into that record).
 class TUnitsHost : public TStationHost {
 public:

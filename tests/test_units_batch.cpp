@@ -249,6 +249,9 @@ TEST(UnitsBatch, HostNamesUnitsAndSettlesBeforeTheRecord)
     std::string Refusal;
     ASSERT_TRUE(SetFor(0, "COM1", Set, Refusal));
     ASSERT_TRUE(SetFor(1, "COM2", Set, Refusal));
+    ASSERT_TRUE(SetFor(2, "COM3", Set, Refusal));
+    ASSERT_TRUE(SetFor(3, "COM4", Set, Refusal));
+    ASSERT_FALSE(SetFor(4, "COM5", Set, Refusal));
     TPortRecord Record;
     Record.UnitKey = "K1";
     Record.Result = TPortResult::Ok;
@@ -257,7 +260,9 @@ TEST(UnitsBatch, HostNamesUnitsAndSettlesBeforeTheRecord)
     Record.Result = TPortResult::Crashed;
     Host.PortFinished(1, Record);
     EXPECT_EQ(Inner.Calls, (std::vector<std::string>{"0 Jednostka: K1 (wiersz 2)", "1 Jednostka: K2 (wiersz 3)",
-                                                     "0 finished K1 ok left 2", "1 finished K2 crashed left 3"}));
+                                                     "2 Jednostka: K3 (wiersz 4)", "3 Jednostka: K4 (wiersz 5)",
+                                                     "4 " + Refusal, "0 finished K1 ok left 0",
+                                                     "1 finished K2 crashed left 1"}));
     EXPECT_FALSE(Host.JournalFailed());
 }
 
