@@ -90,6 +90,7 @@ public:
     void PortNote(size_t Port, TNoteKind Kind, const std::string &Text) override { Inner.PortNote(Port, Kind, Text); }
     void PortStatus(size_t Port, const TRunStatus &Status) override { Inner.PortStatus(Port, Status); }
     void PortFinished(size_t Port, const TPortRecord &Record) override;
+    void PortUnit(size_t Port, const std::string &Key) override { Inner.PortUnit(Port, Key); }
 
 private:
     TStationHost &Inner;

@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -65,30 +64,6 @@ void Settle(TUnitsBatch &Batch, size_t Port, TPortResult Result)
 {
     std::string Error;
     EXPECT_TRUE(Batch.Settle(Port, Result, Error)) << Error;
-}
-
-// The set handed out is the base with the unit's cells; an empty cell keeps the base's value.
-TEST(UnitsBatch, EachRowsSetIsTheBaseWithItsCells)
-{
-    TTableFolder F(FourUnits);
-    SetFieldValue(F.Base, *FieldByName("SimPin"), TFieldValue{0, "9999"});
-    TUnitsBatch Batch;
-    ASSERT_TRUE(F.Open(Batch));
-    for (size_t Port = 0; Port < 3; ++Port) {
-        TRunSet Set;
-        std::string Refusal;
-        ASSERT_TRUE(Batch.Take(Port, Set, Refusal)) << Refusal;
-        ASSERT_EQ(Set.Bytes.size(), sizeof(TSettings));
-        TSettings Unit;
-        std::memcpy(&Unit, Set.Bytes.data(), sizeof Unit);
-        const TFieldDesc &Pin = *FieldByName("SimPin"), &Phone = *FieldByName("Users[1].PhoneNumber");
-        const char *const Pins[] = {"\"1111\"", "\"2222\"", "\"9999\""};
-        const char *const Phones[] = {"\"+48600000001\"", "\"\"", "\"+48600000003\""};
-        EXPECT_EQ(FieldValueText(Unit, Pin), Pins[Port]);
-        EXPECT_EQ(FieldValueText(Unit, Phone), Phones[Port]);
-        EXPECT_EQ(Set.File, "base.set");
-        EXPECT_EQ(Batch.UnitOfPort(Port), Set.UnitKey);
-    }
 }
 
 // In table order; a failed or stopped run gives its row back to the next
@@ -167,34 +142,21 @@ TEST(UnitsBatch, JournalCutShortAndKeysInOtherCase)
     EXPECT_EQ(Taken(Batch, 0), "K3");
 }
 
-// What refuses a table before any unit is taken.
+// A table with findings, or none at all, gives no unit and writes nothing.
 TEST(UnitsBatch, RefusedTables)
 {
-    struct TRow {
-        const char *Csv;
-        const char *Error;
-        size_t Findings;
-    };
-    const TRow Rows[] = {
-        {"Jednostka;SimPin\nK1;12345\nK1;1\n", "tabela jednostek ma błędy", 2},
-        {"Jednostka;Nieznane\nK1;1\n", "tabela jednostek ma błędy", 1},
-    };
-    for (const TRow &Row : Rows) {
-        TTableFolder F(Row.Csv);
-        TUnitsBatch Batch;
-        std::string Error;
-        EXPECT_FALSE(Batch.Open(F.Table, {}, F.Base, "base.set", Error)) << Row.Csv;
-        EXPECT_EQ(Error, F.Table + ": " + Row.Error);
-        EXPECT_EQ(Batch.Table().Findings.size(), Row.Findings) << Row.Csv;
-        EXPECT_EQ(Taken(Batch, 0), "refused: tabela jednostek nie jest otwarta");
-        EXPECT_FALSE(std::filesystem::exists(UnitsJournalPath(F.Table))) << "nothing written for a refused table";
-    }
-    TTableFolder Missing("");
-    std::filesystem::remove(Missing.Table);
+    TTableFolder F("Jednostka;SimPin\nK1;12345\nK1;1\n");
     TUnitsBatch Batch;
     std::string Error;
-    EXPECT_FALSE(Batch.Open(Missing.Table, {}, Missing.Base, "base.set", Error));
-    EXPECT_EQ(Error, Missing.Table + ": Brak takiego pliku!");
+    EXPECT_FALSE(Batch.Open(F.Table, {}, F.Base, "base.set", Error));
+    EXPECT_EQ(Error, F.Table + ": tabela jednostek ma błędy");
+    EXPECT_EQ(Batch.Table().Findings.size(), 2u);
+    EXPECT_EQ(Taken(Batch, 0), "refused: tabela jednostek nie jest otwarta");
+    EXPECT_FALSE(std::filesystem::exists(UnitsJournalPath(F.Table)));
+    std::filesystem::remove(F.Table);
+    TUnitsBatch Missing;
+    EXPECT_FALSE(Missing.Open(F.Table, {}, F.Base, "base.set", Error));
+    EXPECT_EQ(Error, F.Table + ": Brak takiego pliku!");
 }
 
 // A unit whose set fails the check before a run (an SMS text the base
