@@ -12,6 +12,7 @@
 #include <iterator>
 #include <sstream>
 #include <thread>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -173,6 +174,47 @@ TEST(UnitsBatchProcesses, KilledHolderGivesItsRowsBack)
         ASSERT_TRUE(Batch.Take(Key[6] - '0', Set, Refusal)) << Refusal;
         EXPECT_EQ(Set.UnitKey, Key);
     }
+    EXPECT_TRUE(Shared.JournalLines().empty());
+}
+
+// A programmed unit whose key the journal does not take (past the file-size
+// limit here, a full disk at a bench) keeps its row: no other unit gets its
+// values, and its record says why.
+TEST(UnitsBatchProcesses, JournalThatCannotBeWrittenKeepsTheRow)
+{
+    TSharedTable Shared(3);
+    const pid_t Pid = fork();
+    ASSERT_GE(Pid, 0);
+    if (Pid == 0) {
+        class TLast : public TStationHost {
+        public:
+            void PortLine(size_t, const std::string &) override {}
+            void PortNote(size_t, TNoteKind, const std::string &) override {}
+            void PortStatus(size_t, const TRunStatus &) override {}
+            void PortFinished(size_t, const TPortRecord &Record) override { Error = Record.Error; }
+            std::string Error;
+        } Inner;
+        TUnitsBatch Batch;
+        TUnitsHost Host(Inner, Batch);
+        TRunSet Set;
+        std::string Refusal;
+        if (!Shared.Open(Batch) || !Host.Provider()(0, "COM1", Set, Refusal))
+            _exit(3);
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit Limit = {0, 0};
+        setrlimit(RLIMIT_FSIZE, &Limit);
+        TPortRecord Record;
+        Record.Result = TPortResult::Ok;
+        Host.PortFinished(0, Record);
+        if (!Host.JournalFailed() || Inner.Error.find("nie zapisano zaprogramowanej jednostki SN-1001") == std::string::npos)
+            _exit(4);
+        if (!Batch.Take(1, Set, Refusal) || Set.UnitKey != "SN-1002")
+            _exit(5);
+        _exit(Batch.Count().Left() == 1 ? 0 : 6);
+    }
+    int Raw = 0;
+    waitpid(Pid, &Raw, 0);
+    EXPECT_TRUE(WIFEXITED(Raw) && WEXITSTATUS(Raw) == 0) << Raw;
     EXPECT_TRUE(Shared.JournalLines().empty());
 }
 
