@@ -130,6 +130,11 @@ bool TUnitsBatch::Take(size_t Port, TRunSet &Set, std::string &Refusal)
             Refusal = "tabela jednostek nie jest otwarta";
         return false;
     }
+    // A second row for one port would leave the first held for good.
+    if (HeldBy.count(Port) != 0) {
+        Refusal = "port ma już jednostkę w toku: " + Units.Rows[HeldBy[Port]].Key;
+        return false;
+    }
     auto IsUsed = [&Used](const std::string &Key) { return std::binary_search(Used.begin(), Used.end(), Folded(Key)); };
     auto HeldHere = [this](size_t Row) {
         return std::any_of(HeldBy.begin(), HeldBy.end(), [Row](const auto &H) { return H.second == Row; }) ||

@@ -77,6 +77,7 @@ TEST(UnitsBatch, RowsUsedOnlyBySuccess)
     EXPECT_EQ(Taken(Batch, 1), "K2");
     EXPECT_EQ(Taken(Batch, 2), "K3");
     EXPECT_EQ(Batch.Count().Held, 3u);
+    EXPECT_EQ(Taken(Batch, 2), "refused: port ma już jednostkę w toku: K3");
     Settle(Batch, 0, TPortResult::Ok);
     Settle(Batch, 1, TPortResult::Write);
     Settle(Batch, 2, TPortResult::Interrupted);
