@@ -96,12 +96,6 @@ TEST(CliUnits, CheckAndMake)
     EXPECT_EQ(One.at("Inputs[3].Users[2].Functions[1].SmsText"), "\"Alarm; drzwi \\\"A\\\"\"");
     EXPECT_EQ(Two.at("SimPin"), "\"\"") << "an empty cell keeps the base's value";
     EXPECT_EQ(Two.at("Users[1].PhoneNumber"), "\"+48600100201\"");
-
-    // Read as UTF-8 against its bytes, the table is refused.
-    const TProgramResult Forced =
-        RunProgram("trackwarden-cli", {"units", F.Table, F.Base, "--encoding", "utf-8"}, F.Folder.Path);
-    EXPECT_EQ(Forced.Status, 1);
-    EXPECT_NE(Forced.Out.find("wiersz 2, kolumna A"), std::string::npos) << Forced.Out;
 }
 
 // trackwarden-cli started in the background, its output in files.

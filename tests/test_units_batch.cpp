@@ -143,7 +143,7 @@ TEST(UnitsBatch, JournalCutShortAndKeysInOtherCase)
     EXPECT_EQ(Taken(Batch, 0), "K3");
 }
 
-// A table with findings, or none at all, gives no unit and writes nothing.
+// A table with findings gives no unit and writes nothing.
 TEST(UnitsBatch, RefusedTables)
 {
     TTableFolder F("Jednostka;SimPin\nK1;12345\nK1;1\n");
@@ -154,10 +154,6 @@ TEST(UnitsBatch, RefusedTables)
     EXPECT_EQ(Batch.Table().Findings.size(), 2u);
     EXPECT_EQ(Taken(Batch, 0), "refused: tabela jednostek nie jest otwarta");
     EXPECT_FALSE(std::filesystem::exists(UnitsJournalPath(F.Table)));
-    std::filesystem::remove(F.Table);
-    TUnitsBatch Missing;
-    EXPECT_FALSE(Missing.Open(F.Table, {}, F.Base, "base.set", Error));
-    EXPECT_EQ(Error, F.Table + ": Brak takiego pliku!");
 }
 
 // A unit whose set fails the check before a run (an SMS text the base
