@@ -66,7 +66,7 @@ class TCliHost : public TStationHost {
 public:
     TCliHost(const TCliArgs &Args, TReports &Reports)
         : Ports(Args.Ports), Reports(Reports), Human(Args.Json ? stderr : stdout), Terminal(IsTerminal(Human)),
-          Json(Args.Json), Statuses(Ports.size()), Records(Ports.size())
+          Json(Args.Json), Statuses(Ports.size()), Records(Ports.size()), Units(Ports.size())
     {
         for (const std::string &Port : Ports)
             PortWidth = std::max(PortWidth, Columns(Shown(Port)));
@@ -93,6 +93,7 @@ public:
         else if (Kind != TNoteKind::Preparation)
             Above(To, Shown(Ports[Port]) + ": " + Text);
     }
+    void PortUnit(size_t Port, const std::string &Key) override { Units[Port] = Shown(Key); }
     void PortStatus(size_t Port, const TRunStatus &Status) override
     {
         Statuses[Port] = Status;
@@ -131,6 +132,7 @@ private:
     const bool Terminal, Json;
     std::vector<TRunStatus> Statuses;
     std::vector<TPortRecord> Records;
+    std::vector<std::string> Units; // of a units table, as each run starts
     size_t PortWidth = 4;
     int Drawn = 0;
     TClock::time_point LastDraw;
@@ -144,6 +146,8 @@ std::string TCliHost::StatusLine(size_t Port) const
     if (Record.Result != TPortResult::None)
         return Line + ResultText(Record) + "  " + Seconds(Record.DurationMs);
     const TRunStatus &S = Statuses[Port];
+    if (!Units[Port].empty())
+        Line += Units[Port] + "  ";
     Line += Fit(PhaseText(S.Phase), 40);
     if (S.Phase == TRunPhase::Writing || S.Phase == TRunPhase::Verifying || S.Phase == TRunPhase::Reading) {
         constexpr int32_t Width = 20;
