@@ -132,6 +132,8 @@ int RunOne(const TCliArgs &Args, int32_t Mode)
     Record.Error = Run.Error;
     if (!Settled)
         Record.Error += (Record.Error.empty() ? "" : "; ") + JournalError;
+    if (!Args.Units.empty())
+        PrintUnitsLeft(Batch, Args.Units, Args.Json ? stderr : stdout);
     const bool Recorded = Reports.Write(Record);
     if (Run.Result == TPortResult::File || !Recorded || !Settled)
         return ExitFailure;

@@ -302,5 +302,7 @@ int RunStation(const TCliArgs &Args, int32_t Mode)
     Station.Wait();
     CatchStopSignals(nullptr);
     Host.Summary();
+    if (!Args.Units.empty())
+        PrintUnitsLeft(Batch, Args.Units, Args.Json ? stderr : stdout);
     return UnitsHost.JournalFailed() && StopSignalStatus() == 0 ? ExitFailure : Host.Status();
 }

@@ -77,3 +77,11 @@ int OpenUnitsBatch(const TCliArgs &Args, const TSettings &Base, TUnitsBatch &Bat
     Complain(Error);
     return Batch.Table().Findings.empty() ? ExitFailure : ExitNegative;
 }
+
+void PrintUnitsLeft(TUnitsBatch &Batch, const std::string &Path, FILE *To)
+{
+    const TUnitsCount Count = Batch.Count();
+    std::fprintf(To, "Tabela jednostek %s: zaprogramowane %zu z %zu, wolne %zu.\n", Path.c_str(), Count.Used, Count.Rows,
+                 Count.Left());
+    std::fflush(To);
+}

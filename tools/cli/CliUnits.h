@@ -16,3 +16,5 @@ class TUnitsBatch;
 // The table of program --units opened on its base: ExitOk, or the status
 // to end with after its findings (on stderr) or why it cannot be used.
 int OpenUnitsBatch(const TCliArgs &Args, const TSettings &Base, TUnitsBatch &Batch);
+// After a batch: "Tabela jednostek units.csv: zaprogramowane 2 z 3, wolne 1." (other benches' runs count too).
+void PrintUnitsLeft(TUnitsBatch &Batch, const std::string &Path, FILE *To);
