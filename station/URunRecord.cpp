@@ -131,7 +131,8 @@ std::string JsonRecord(const TPortRecord &R)
            (R.FailedAddress < 0 ? std::string("null") : std::to_string(R.FailedAddress)) +
            ",\"duration_ms\":" + std::to_string(R.DurationMs) + ",\"set_file\":" + JsonText(R.SetFile) +
            ",\"set_sha256\":" + JsonTextOrNull(R.SetSha256) + ",\"image_sha256\":" + JsonTextOrNull(R.ImageSha256) +
-           ",\"started\":" + JsonText(R.Time) + ",\"error\":" + JsonTextOrNull(R.Error) + "}";
+           ",\"started\":" + JsonText(R.Time) + ",\"error\":" + JsonTextOrNull(R.Error) +
+           ",\"unit_key\":" + JsonTextOrNull(R.UnitKey) + "}";
 }
 
 std::string AuditLine(const TPortRecord &R, const std::string &Host)
@@ -139,7 +140,7 @@ std::string AuditLine(const TPortRecord &R, const std::string &Host)
     const std::string Fields[] = {R.Time,      Host,        R.Port,
                                   R.StablePort, R.Version,  R.SetFile,
                                   R.SetSha256, RunModeName(R.Mode), PortResultName(R.Result),
-                                  std::to_string(R.DurationMs), R.Error};
+                                  std::to_string(R.DurationMs), R.Error, R.UnitKey};
     std::string Line;
     for (const std::string &Field : Fields)
         Line += (Line.empty() ? "" : "\t") + AuditField(Field);

@@ -54,6 +54,7 @@ TPortRecord SampleRecord(const std::string &SetFile)
     R.SetSha256 = std::string(64, 'a');
     R.ImageSha256 = std::string(64, 'b');
     R.Time = "2026-12-08T14:05:09+01:00";
+    R.UnitKey = "SN-Łódź 7";
     return R;
 }
 
@@ -93,7 +94,8 @@ TEST(CliRecord, JsonIsValidAndCarriesEveryField)
         EXPECT_EQ(Object->at("image_sha256").String, std::string(64, 'b'));
         EXPECT_EQ(Object->at("started").String, "2026-12-08T14:05:09+01:00");
         EXPECT_EQ(Object->at("error").Kind, TJsonValue::Null);
-        EXPECT_EQ(Object->size(), 12u);
+        EXPECT_EQ(Object->at("unit_key").String, "SN-Łódź 7");
+        EXPECT_EQ(Object->size(), 13u);
     }
 }
 
@@ -103,15 +105,17 @@ TEST(CliRecord, UnknownValuesAreNull)
     R.Version.clear();
     R.StablePort.clear();
     R.FailedAddress = -1;
+    R.UnitKey.clear();
     const auto Object = ParseJsonObject(JsonRecord(R));
     ASSERT_TRUE(Object.has_value());
     EXPECT_EQ(Object->at("version").Kind, TJsonValue::Null);
     EXPECT_EQ(Object->at("stable_port").Kind, TJsonValue::Null);
     EXPECT_EQ(Object->at("failed_address").Kind, TJsonValue::Null);
+    EXPECT_EQ(Object->at("unit_key").Kind, TJsonValue::Null);
 }
 
-// Eleven tab-separated fields on one line whatever the names hold.
-TEST(CliRecord, AuditLineIsOneLineOfElevenFields)
+// Twelve tab-separated fields on one line whatever the names hold.
+TEST(CliRecord, AuditLineIsOneLineOfTwelveFields)
 {
     TPortRecord R = SampleRecord("tab\there\nand a line.set");
     R.Version.clear();
@@ -128,7 +132,7 @@ TEST(CliRecord, AuditLineIsOneLineOfElevenFields)
     const std::vector<std::string> Expected = {
         "2026-12-08T14:05:09+01:00", "host", "COM3", "/dev/serial/by-id/usb-FTDI_FT232R-if00-port0", "-",
         "tab?here?and a line.set", std::string(64, 'a'), "program", "verify", "27012",
-        "/dev/ttyS0: open: Permission?denied"};
+        "/dev/ttyS0: open: Permission?denied", "SN-Łódź 7"};
     EXPECT_EQ(Fields, Expected);
 }
 

@@ -24,6 +24,8 @@ int CliDecode(const TCliArgs &Args);
 int CliProgram(const TCliArgs &Args);
 int CliCompare(const TCliArgs &Args);
 int CliRead(const TCliArgs &Args);
+// CliUnits.cpp: a units table checked, and each unit's set written.
+int CliUnits(const TCliArgs &Args);
 // CliPorts.cpp
 int CliPorts(const TCliArgs &Args);
 // What --port takes, said when a port is not that.
