@@ -57,8 +57,8 @@ void SettleRecord(TPortRecord &Record, const TRunOutcome &Outcome);
 // One line without its newline; unknown values are null.
 std::string JsonRecord(const TPortRecord &Record);
 // Tab-separated, ending in a newline: time, host, port, stable name,
-// version, set file, set SHA-256, mode, result, duration in ms, error, fast
-// exchange; "-" for an unknown value.
+// version, set file, set SHA-256, mode, result, duration in ms, error, unit
+// key, fast exchange; "-" for an unknown value.
 std::string AuditLine(const TPortRecord &Record, const std::string &Host);
 
 // The run's words for a summary: the line its log ends with for the result

@@ -4,6 +4,8 @@
 
 #include <string>
 
-// True when both names lead to one existing file, through links too: the
-// same device and inode (volume and file index on Windows), whatever the names.
+// True when both names lead to one file: when both exist, the same device
+// and inode (volume and file index on Windows), whatever the names, links
+// too; else the same name once its folder is resolved (and, on Windows,
+// apart from case), so that a file not written yet is found as well.
 bool SameFile(const std::string &A, const std::string &B);

@@ -16,12 +16,25 @@ bool FileIdentity(const std::string &Name, BY_HANDLE_FILE_INFORMATION &Info)
     return Ok;
 }
 
+// The full name with "." and ".." gone; names differing in case are one file.
+std::string FullName(const std::string &Name)
+{
+    char Full[MAX_PATH * 2];
+    const DWORD Size = GetFullPathNameA(Name.c_str(), sizeof Full, Full, nullptr);
+    std::string Out = Size > 0 && Size < sizeof Full ? std::string(Full, Size) : Name;
+    CharLowerBuffA(Out.data(), static_cast<DWORD>(Out.size()));
+    return Out;
+}
+
 } // namespace
 
 bool SameFile(const std::string &A, const std::string &B)
 {
+    if (A.empty() || B.empty())
+        return false;
     BY_HANDLE_FILE_INFORMATION First, Second;
-    return FileIdentity(A, First) && FileIdentity(B, Second) &&
-           First.dwVolumeSerialNumber == Second.dwVolumeSerialNumber &&
-           First.nFileIndexHigh == Second.nFileIndexHigh && First.nFileIndexLow == Second.nFileIndexLow;
+    if (FileIdentity(A, First) && FileIdentity(B, Second))
+        return First.dwVolumeSerialNumber == Second.dwVolumeSerialNumber &&
+               First.nFileIndexHigh == Second.nFileIndexHigh && First.nFileIndexLow == Second.nFileIndexLow;
+    return FullName(A) == FullName(B);
 }

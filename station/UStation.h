@@ -62,6 +62,8 @@ public:
     // Phase, progress and tries, at every progress, phase and failed try.
     virtual void PortStatus(size_t Port, const TRunStatus &Status) = 0;
     virtual void PortFinished(size_t Port, const TPortRecord &Record) = 0;
+    // The unit of a units table the port's run is for, right before it starts.
+    virtual void PortUnit(size_t, const std::string &) {}
 };
 
 // What refuses a job before anything starts; each says why in Error.

@@ -349,6 +349,7 @@ public:
     {
         Add(Port, "S " + std::to_string(static_cast<int>(Status.Phase)) + " " + std::to_string(Status.Bytes));
     }
+    void PortUnit(size_t Port, const std::string &Key) override { Add(Port, "U " + Key); }
     void PortFinished(size_t Port, const TPortRecord &Record) override
     {
         Add(Port, std::string("F ") + PortResultName(Record.Result));
@@ -576,6 +577,8 @@ TEST(Station, SetPerPortAndRefusal)
     EXPECT_EQ(Host.Records[2].Result, TPortResult::Start);
     EXPECT_EQ(Host.Records[2].Error, "brak kolejnej jednostki w tabeli");
     EXPECT_EQ(Host.Calls[2], (std::vector<std::string>{"F start"}));
+    for (size_t I = 0; I < 2; ++I)
+        EXPECT_EQ(Host.Calls[I].front(), "U SN-" + std::to_string(100 + I)) << "the unit before its run";
 }
 
 // A child that cannot be started has a record of its own; the others run.

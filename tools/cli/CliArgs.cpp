@@ -44,6 +44,15 @@ void Timing(CLI::App &Sub, TCliArgs &Args)
         ->type_name("MS");
 }
 
+// How a units table's CSV is read, where detection is not wanted.
+void CsvChoices(CLI::App &Sub, TCliArgs &Args)
+{
+    Sub.add_option("--separator", Args.Separator)->check(CLI::IsMember({",", ";"}).description(""))->type_name("ZNAK");
+    Sub.add_option("--encoding", Args.Encoding)
+        ->check(CLI::IsMember({"utf-8", "cp1250"}, CLI::ignore_case).description(""))
+        ->type_name("KODOWANIE");
+}
+
 const TCommand Commands[] = {
     {"defaults", "zapisuje nowy zestaw ustawień domyślnych (13676 B)", CliDefaults,
      [](CLI::App &S, TCliArgs &A) { Word(S, "OUT", A.Words[0]); }},
@@ -71,6 +80,8 @@ const TCommand Commands[] = {
      [](CLI::App &S, TCliArgs &A) {
          Word(S, "SET", A.Words[0]);
          Ports(S, A);
+         S.add_option("--units", A.Units)->type_name("TABELA");
+         CsvChoices(S, A);
          Timing(S, A);
          Reports(S, A);
      }},
@@ -90,6 +101,13 @@ const TCommand Commands[] = {
          S.add_option("--image", A.Image)->type_name("IMG");
          Timing(S, A);
          Reports(S, A);
+     }},
+    {"units", "sprawdza tabelę jednostek na zestawie SET; --make: zestaw każdej jednostki w KATALOG", CliUnits,
+     [](CLI::App &S, TCliArgs &A) {
+         Word(S, "TABELA", A.Words[0]);
+         Word(S, "SET", A.Words[1]);
+         S.add_option("--make", A.Make)->type_name("KATALOG");
+         CsvChoices(S, A);
      }},
     {"ports", "porty szeregowe systemu; --assign kieruje Sys/COMn na port", CliPorts,
      [](CLI::App &S, TCliArgs &A) {
@@ -226,6 +244,11 @@ void ComplainAboutUsage(const CLI::ParseError &Error, const TDeclared &Declared)
 
 } // namespace
 
+void Complain(const std::string &Message)
+{
+    std::fprintf(stderr, "trackwarden-cli: %s\n", Message.c_str());
+}
+
 std::vector<TSynopsis> CommandSynopses()
 {
     const TDeclared Declared;
@@ -255,7 +278,9 @@ void PrintUsage(FILE *To)
     std::fputs("program, compare i read: --port można podać wiele razy; --json: wynik każdego przebiegu jako JSON na\n"
                "standardowym wyjściu; --log PLIK: dopisuje wiersz o każdym przebiegu; --fast: szybka wymiana (odpowiedź\n"
                "kończy się, gdy jest kompletna; --gap MS: cisza na linii przed każdym zapytaniem, domyślnie 1 ms).\n"
-               "Opcje i argumenty w dowolnej kolejności; po -- same argumenty.\n",
+               "Opcje i argumenty w dowolnej kolejności; po -- same argumenty.\n"
+               "program --units TABELA: każde urządzenie dostaje kolejną wolną jednostkę tabeli (CSV); zaprogramowane\n"
+               "jednostki zapisuje TABELA.used. --separator , albo ; i --encoding utf-8 albo cp1250 zamiast wykrywania.\n",
                To);
     std::fputs("Kod wyjścia: 0 powodzenie, 1 wynik negatywny, 2 błędne wywołanie, błąd pliku lub utracone wyjście,\n"
                "130/143 przebieg przerwany (Ctrl-C, SIGTERM).\n",

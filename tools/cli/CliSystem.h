@@ -19,3 +19,7 @@ bool IsTerminal(FILE *Stream);
 // Lets cursor movement through (Windows consoles); columns of the terminal, 80 if unknown.
 void PrepareTerminal(FILE *Stream);
 int TerminalColumns(FILE *Stream);
+
+// A UTF-8 name (a unit's key) as a file name of this system: as it is on
+// POSIX, in Windows-1250 on Windows; false when that code page lacks a character.
+bool NativeFileName(const std::string &Utf8, std::string &Name);

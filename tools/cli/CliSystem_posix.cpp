@@ -92,3 +92,9 @@ int TerminalColumns(FILE *Stream)
         return Size.ws_col;
     return 80;
 }
+
+bool NativeFileName(const std::string &Utf8, std::string &Name)
+{
+    Name = Utf8;
+    return true;
+}

@@ -1,5 +1,7 @@
 #include "CliSystem.h"
 
+#include "Cp1250.h"
+
 #include "USerialComm.h"
 
 #include <windows.h>
@@ -76,4 +78,9 @@ int TerminalColumns(FILE *Stream)
     if (GetConsoleScreenBufferInfo(Console, &Info) && Info.srWindow.Right > Info.srWindow.Left)
         return Info.srWindow.Right - Info.srWindow.Left + 1;
     return 80;
+}
+
+bool NativeFileName(const std::string &Utf8, std::string &Name)
+{
+    return Utf8ToCp1250Exact(Utf8, Name);
 }
