@@ -223,7 +223,7 @@ TEST(CliHardening, ClosedStdoutNeverReachesTheLog)
     const TBytes Log = GetFile(Dir / "a.log");
     const std::string Text(Log.begin(), Log.end());
     EXPECT_EQ(std::count(Text.begin(), Text.end(), '\n'), 1) << Text;
-    EXPECT_EQ(std::count(Text.begin(), Text.end(), '\t'), 10) << Text;
+    EXPECT_EQ(std::count(Text.begin(), Text.end(), '\t'), 11) << Text;
     EXPECT_NE(Text.find("\tcompare\tport\t"), std::string::npos) << Text;
 }
 

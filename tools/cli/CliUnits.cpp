@@ -1,6 +1,7 @@
 // units: a units table checked whole on its base set, and with --make each
 // unit's set written as <key>.set; and what program --units shares with it.
 #include "CliUnits.h"
+#include "CliFiles.h"
 #include "CliSystem.h"
 
 #include "UFiles.h"
@@ -59,7 +60,7 @@ int CliUnits(const TCliArgs &Args)
             return ExitFailure;
         }
         const std::string Out = Args.Make + (Ends ? "" : "/") + Name;
-        if (!OutputApartFromInputs(Out, {Path, Args[1]}) || !UnitSet(Table, Row, *Base, *Set) ||
+        if (!FilesApart({Path, Args[1]}, {Out}) || !UnitSet(Table, Row, *Base, *Set) ||
             !WriteOutFile(Out, Set.get(), sizeof(TSettings)))
             return ExitFailure;
     }
