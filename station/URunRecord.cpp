@@ -90,6 +90,7 @@ const char *RunModeName(int32_t Mode)
     case RunModeCompare:
     case RunModeCompareDetails: return "compare";
     case RunModeRead: return "read";
+    case RunModeProbe: return "probe";
     }
     return "";
 }

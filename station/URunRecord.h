@@ -28,7 +28,7 @@ TPortResult PortResultOf(TRunResult Result);
 // "ok", "port", "no-reply", "write", "verify", "read", "interrupted", "file",
 // "start", "crashed", "deadline"; "" for None.
 const char *PortResultName(TPortResult Result);
-// "program", "compare", "read" (a detailed comparison is a comparison).
+// "program", "compare", "read" (a detailed comparison is a comparison), "probe".
 const char *RunModeName(int32_t Mode);
 
 struct TPortRecord {
