@@ -287,23 +287,60 @@ void TFStation::ShowAuditView()
         Lines = QString::fromUtf8(File.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     if (Lines.size() > AuditViewLines)
         Lines = Lines.mid(Lines.size() - AuditViewLines);
-    // The audit line's fields, latest run first.
-    const QStringList Heads = {QStringLiteral("Czas"),     QStringLiteral("Komputer"), QStringLiteral("Port"),
-                               QStringLiteral("Nazwa stała"), QStringLiteral("Wersja"), QStringLiteral("Zestaw"),
-                               QStringLiteral("SHA-256"),  QStringLiteral("Tryb"),     QStringLiteral("Wynik"),
-                               QStringLiteral("ms"),       QStringLiteral("Błąd")};
-    auto *Table = new QTableWidget(static_cast<int>(Lines.size()), static_cast<int>(Heads.size()));
+    // The audit line's fields (time, host, port, stable name, version, set,
+    // SHA-256, mode, result, ms, error), latest run first, what the operator
+    // looks for leftmost.
+    struct TColumn {
+        const char *Head;
+        int Field;
+    };
+    static const TColumn Columns[] = {{"Czas", 0},     {"Port", 2},   {"Wersja", 4},  {"Tryb", 7},
+                                      {"Wynik", 8},    {"Trwał", 9},  {"Zestaw", 5},  {"SHA-256", 6},
+                                      {"Błąd", 10},    {"Komputer", 1}, {"Nazwa stała", 3}};
+    const int Count = static_cast<int>(std::size(Columns));
+    auto *Table = new QTableWidget(static_cast<int>(Lines.size()), Count);
     Table->setObjectName(QStringLiteral("AuditTable"));
+    QStringList Heads;
+    for (const TColumn &C : Columns)
+        Heads << QString::fromUtf8(C.Head);
     Table->setHorizontalHeaderLabels(Heads);
     Table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     Table->verticalHeader()->hide();
     for (int Row = 0; Row < Lines.size(); ++Row) {
         const QStringList Fields = Lines[Lines.size() - 1 - Row].split(QLatin1Char('\t'));
-        for (int Column = 0; Column < Fields.size() && Column < Heads.size(); ++Column) {
-            QString Text = Fields[Column];
-            if (Column == 6)
-                Text = Text.left(12);
-            Table->setItem(Row, Column, new QTableWidgetItem(Text));
+        for (int Column = 0; Column < Count; ++Column) {
+            const int Field = Columns[Column].Field;
+            if (Field >= Fields.size())
+                continue;
+            QString Text = Fields[Field];
+            auto *Item = new QTableWidgetItem;
+            switch (Field) {
+            case 0: Text = Text.left(19).replace(QLatin1Char('T'), QLatin1Char(' ')); break;
+            case 2:
+            case 5: Text = QFileInfo(Text).fileName(); break;
+            case 6: Text = Text.left(12); break;
+            case 7:
+                Text = Text == QLatin1String(RunModeName(RunModeProgram))   ? QString::fromUtf8(TextProgram)
+                       : Text == QLatin1String(RunModeName(RunModeCompare)) ? QString::fromUtf8(TextCompare)
+                       : Text == QLatin1String(RunModeName(RunModeRead))    ? QString::fromUtf8(TextRead)
+                                                                            : Text;
+                break;
+            case 8: {
+                TPortRecord Record;
+                for (int R = 0; R <= static_cast<int>(TPortResult::Deadline); ++R)
+                    if (Text == QLatin1String(PortResultName(static_cast<TPortResult>(R))))
+                        Record.Result = static_cast<TPortResult>(R);
+                Item->setForeground(Record.Result == TPortResult::Ok ? QColor(0x1a, 0x8f, 0x1a) : QColor(0xc8, 0x16, 0x1d));
+                if (Record.Result != TPortResult::None)
+                    Text = ResultWords(Record, true);
+                break;
+            }
+            case 9: Text += QStringLiteral(" ms"); break;
+            default: break;
+            }
+            Item->setText(Text);
+            Item->setToolTip(Fields[Field]);
+            Table->setItem(Row, Column, Item);
         }
     }
     Table->resizeColumnsToContents();

@@ -411,14 +411,17 @@ void TFStation::RefreshPorts()
 {
     TPortsSystem System = CurrentPortsSystem();
     System.SysDir = Places.ProgramFolder + "Sys/";
-    // Holders are looked for only where the automatic mode may probe.
-    System.FindHolders = Automatic != nullptr && Automatic->isChecked();
+    // Scanning every process for holders is the costly part: not while runs
+    // last, unless the automatic mode must know before it probes.
+    System.FindHolders = !RunsInProgress() || (Automatic != nullptr && Automatic->isChecked());
     const TPortList List = StationPorts(System);
     std::vector<std::string> Order;
     std::map<std::string, TSerialPortInfo> Now;
     for (const TSerialPortInfo &Info : List.Ports) {
         Order.push_back(Info.Name);
         Now[Info.Name] = Info;
+        if (!System.FindHolders && Known.count(Info.Name))
+            Now[Info.Name].Holder = Known[Info.Name].Holder;
     }
     for (const auto &[Name, State] : PortStates)
         if (!Now.count(Name))
@@ -430,9 +433,7 @@ void TFStation::RefreshPorts()
         return Ports->count() > 0 ? std::find(Ticked.begin(), Ticked.end(), Name) != Ticked.end()
                                   : PortStates.count(Name) > 0;
     };
-    QSignalBlocker Quiet(Ports);
-    Loading = true;
-    Ports->clear();
+    std::vector<QString> Texts;
     for (const std::string &Name : Order) {
         const auto Found = Now.find(Name);
         QString Text = PortTitle(Name, System.SysDir);
@@ -446,7 +447,20 @@ void TFStation::RefreshPorts()
             if (!Problem.isEmpty())
                 Text += QStringLiteral("\n  ") + Problem;
         }
-        auto *Item = new QListWidgetItem(Text, Ports);
+        Texts.push_back(Text);
+    }
+    // Made again only when something changed, so that a click in it is never lost.
+    bool Same = Ports->count() == static_cast<int>(Order.size());
+    for (int I = 0; Same && I < Ports->count(); ++I)
+        Same = Ports->item(I)->text() == Texts[static_cast<size_t>(I)];
+    QSignalBlocker Quiet(Ports);
+    Loading = true;
+    if (!Same)
+        Ports->clear();
+    for (size_t I = 0; I < Order.size() && !Same; ++I) {
+        const std::string &Name = Order[I];
+        const auto Found = Now.find(Name);
+        auto *Item = new QListWidgetItem(Texts[I], Ports);
         Item->setData(PortRole, QString::fromStdString(Name));
         Item->setFlags(Item->flags() | Qt::ItemIsUserCheckable);
         Item->setCheckState(WasTicked(Name) ? Qt::Checked : Qt::Unchecked);
@@ -460,7 +474,8 @@ void TFStation::RefreshPorts()
         State.Present = Now.count(Name) > 0;
     for (const std::string &Name : TickedPorts())
         PortStates[Name].Present = Now.count(Name) > 0;
-    LayOutTiles();
+    if (!Same)
+        LayOutTiles();
 }
 
 void TFStation::PortTicked(QListWidgetItem *)
