@@ -86,7 +86,7 @@ void TStationTile::BeginRun(int32_t Mode)
 {
     RunMode = Mode;
     IsRunning = true;
-    Last = TRunStatus();
+    Last = Shown = TRunStatus();
     Version.clear();
     Started = std::chrono::steady_clock::now();
     EndedMs = -1;
@@ -119,12 +119,19 @@ void TStationTile::ShowStatus(const TRunStatus &Status)
     const bool SecondPass = RunMode == RunModeProgram && Status.Phase == TRunPhase::Verifying;
     const bool Passes = Status.Phase == TRunPhase::Writing || Status.Phase == TRunPhase::Verifying ||
                         Status.Phase == TRunPhase::Reading;
-    if (Passes)
-        Bar->setValue((SecondPass ? DeviceImageSize : 0) + Status.Bytes);
-    else if (Status.Phase == TRunPhase::Resetting)
-        Bar->setValue(Bar->maximum());
-    PhaseLabel->setText(QString::fromUtf8(PhaseText(Status.Phase)));
-    ShowFacts();
+    // Drawn again only when its percentage moves: eight tiles get a status per block.
+    const int Value = Passes ? (SecondPass ? DeviceImageSize : 0) + Status.Bytes
+                      : Status.Phase == TRunPhase::Resetting ? Bar->maximum()
+                                                             : Bar->value();
+    if (int64_t{Value} * 100 / Bar->maximum() != int64_t{Bar->value()} * 100 / Bar->maximum() ||
+        Value == Bar->maximum())
+        Bar->setValue(Value);
+    const QString Phase = QString::fromUtf8(PhaseText(Status.Phase));
+    if (PhaseLabel->text() != Phase)
+        PhaseLabel->setText(Phase);
+    if (Status.Repeats() != Shown.Repeats())
+        ShowFacts();
+    Shown = Status;
 }
 
 void TStationTile::ShowResult(const TPortRecord &Record, const QString &Words)

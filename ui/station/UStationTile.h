@@ -69,6 +69,7 @@ private:
     int32_t RunMode = 0;
     bool IsRunning = false;
     TRunStatus Last;
+    TRunStatus Shown; // as the facts line shows it
     QString Version;
     std::chrono::steady_clock::time_point Started;
     int64_t EndedMs = -1;

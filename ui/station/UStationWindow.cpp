@@ -156,7 +156,7 @@ TFStation::TFStation(std::unique_ptr<TStationDialogs> GivenDialogs, TStationPlac
         for (TStationTile *T : Tiles())
             T->ShowElapsed();
     });
-    Clock->start(250);
+    Clock->start(500);
     UpdateButtons();
 }
 
@@ -411,9 +411,10 @@ void TFStation::RefreshPorts()
 {
     TPortsSystem System = CurrentPortsSystem();
     System.SysDir = Places.ProgramFolder + "Sys/";
-    // Scanning every process for holders is the costly part: not while runs
-    // last, unless the automatic mode must know before it probes.
-    System.FindHolders = !RunsInProgress() || (Automatic != nullptr && Automatic->isChecked());
+    // Scanning every process for holders is the costly part: not at start-up
+    // (the first tick, a second later, does it), not while runs last unless
+    // the automatic mode must know before it probes.
+    System.FindHolders = Ticker != nullptr && (!RunsInProgress() || Automatic->isChecked());
     const TPortList List = StationPorts(System);
     std::vector<std::string> Order;
     std::map<std::string, TSerialPortInfo> Now;
