@@ -133,6 +133,15 @@ bool TFStation::StartRuns(const std::vector<std::string> &Names, bool Automatic)
     return true;
 }
 
+// A run the automatic mode starts. One that cannot start (the set has
+// become unreadable, the log cannot be opened) ends the automatic mode
+// rather than saying so again at every device.
+void TFStation::StartAutomatically(const std::string &Port)
+{
+    if (!StartRuns({Port}, true))
+        Automatic->setChecked(false);
+}
+
 // The wake-up and one version request, in a run of its own: the port is
 // held no longer than that.
 void TFStation::StartProbe(const std::string &Port)
@@ -164,7 +173,7 @@ void TFStation::Finished(TBatch *Batch, size_t Index, const TPortRecord &Record)
         if (Record.Result == TPortResult::Ok) {
             State.LastAnswer = Now;
             if (State.State == TTileState::Idle && Automatic->isChecked() && !CloseWhenStopped)
-                StartRuns({Name}, true);
+                StartAutomatically(Name);
         } else if (State.State == TTileState::WaitGone && Now - State.LastAnswer >= GoneAfter) {
             State.State = TTileState::Idle;
             if (TStationTile *T = Tile(QString::fromStdString(Name)))
@@ -253,7 +262,7 @@ void TFStation::Tick()
         }
         const bool Appeared = Before.count(Name) && !Before[Name];
         if (State.State == TTileState::Idle && Appeared) {
-            StartRuns({Name}, true);
+            StartAutomatically(Name);
             continue;
         }
         // Never a probe on a port another program holds, or one this user may not open.

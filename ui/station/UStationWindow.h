@@ -131,6 +131,7 @@ private:
     bool OpenAuditLog();
     // Runs on Ports as one batch; Automatic ones leave their tile waiting for the device to go.
     bool StartRuns(const std::vector<std::string> &Ports, bool Automatic);
+    void StartAutomatically(const std::string &Port);
     void StartProbe(const std::string &Port);
     void Tick();
     void Finished(TBatch *Batch, size_t Index, const TPortRecord &Record);
