@@ -193,7 +193,7 @@ int main(int argc, char *argv[])
     std::printf("programming%s: one device %.2f s (%d ok), eight devices %.2f s (%d ok), ratio %.3f (target <= 1.05)\n",
                 Fast ? " (fast exchange)" : "", One.Seconds, One.Ok, Eight.Seconds, Eight.Ok,
                 One.Seconds > 0 ? Eight.Seconds / One.Seconds : 0.0);
-    std::printf("the window's own CPU while eight run: %.2f s in %.2f s, %.1f %% of a core (target < 5 %%)\n", Eight.Cpu,
-                Eight.Seconds, Eight.Seconds > 0 ? 100.0 * Eight.Cpu / Eight.Seconds : 0.0);
+    std::printf("the window's own CPU while eight run: %.2f s in %.2f s, %.1f %% of a core (target < 5 %%)\n",
+                Eight.Cpu, Eight.Seconds, Eight.Seconds > 0 ? 100.0 * Eight.Cpu / Eight.Seconds : 0.0);
     return 0;
 }

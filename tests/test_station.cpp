@@ -788,6 +788,32 @@ TEST_P(ReadFilesTest, FileOfEachPort)
 INSTANTIATE_TEST_SUITE_P(Station, ReadFilesTest, ::testing::ValuesIn(FilesRows),
                          [](const auto &Info) { return std::string(Info.param.Name); });
 
+// What a window's log view reads back is what the line was made of.
+TEST(StationJob, AuditLineReadsBack)
+{
+    TPortRecord R;
+    R.Time = "2026-12-09T08:14:05+01:00";
+    R.Port = "/dev/ttyUSB0";
+    R.Version = "4.5.6";
+    R.SetFile = "Sets/klient A.set";
+    R.SetSha256 = std::string(64, 'c');
+    R.Mode = RunModeRead;
+    R.Result = TPortResult::Deadline;
+    R.DurationMs = 31234;
+    R.Error = "zakończony po czasie";
+    TPortRecord Back;
+    std::string Host;
+    ASSERT_TRUE(ParseAuditLine(AuditLine(R, "stanowisko-1"), Back, Host));
+    EXPECT_EQ(Host, "stanowisko-1");
+    EXPECT_EQ(AuditLine(Back, Host), AuditLine(R, "stanowisko-1"));
+    EXPECT_TRUE(Back.StablePort.empty()); // "-" in the line
+    EXPECT_EQ(Back.Result, TPortResult::Deadline);
+    EXPECT_EQ(Back.Mode, RunModeRead);
+    EXPECT_EQ(Back.DurationMs, 31234);
+    for (const char *Other : {"", "a\tb", "1\t2\t3\t4\t5\t6\t7\t8\t9\t10\t11\t12\n"})
+        EXPECT_FALSE(ParseAuditLine(Other, Back, Host)) << Other;
+}
+
 TEST(StationJob, FileTimeStampIsDateDashTime)
 {
     const std::string Stamp = FileTimeStamp();

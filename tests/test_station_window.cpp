@@ -233,32 +233,42 @@ TEST_F(StationWindow, ReadSavesSetsThatEncodeToTheDevicesMemory)
         Memories.push_back(ImageOf(Own));
         Sims.push_back(Device(Com, {}, Memories.back()));
     }
-    const std::string Out = Folder.Path + "odczyt";
-    std::filesystem::create_directory(Out);
     Open();
     Window->ModeBox()->setCurrentIndex(2); // Odczyt
     Window->FastBox()->setChecked(true);
-    Script->Folder = QString::fromStdString(Out);
-    Window->ChooseReadFolder();
     Tick({1, 2});
-    Window->StartButton()->click();
-    ASSERT_TRUE(RunEventsUntil([&] { return AllEnded({1, 2}) && !Window->RunsInProgress(); }, 60000));
-    for (int Com = 1; Com <= 2; ++Com) {
-        SCOPED_TRACE(Com);
-        EXPECT_EQ(TileOf(Com)->Result(), QString::fromUtf8(TextOk));
-        const QString Saved = TileOf(Com)->ReadSet();
-        const std::string Name = std::filesystem::path(Saved.toStdString()).filename().string();
-        EXPECT_EQ(Name.rfind("COM" + std::to_string(Com) + "-", 0), 0u) << Name;
-        EXPECT_EQ(Name.size(), std::string("COM1-20261209-141503.set").size()) << Name;
-        const std::vector<uint8_t> SetBytes = ReadBytes(Saved.toStdString());
-        ASSERT_EQ(SetBytes.size(), sizeof(TSettings));
-        TSettings Decoded;
-        std::memcpy(&Decoded, SetBytes.data(), sizeof Decoded);
-        EXPECT_EQ(ImageOf(Decoded), Memories[static_cast<size_t>(Com - 1)]);
-        const std::string Image = Saved.toStdString().substr(0, Saved.size() - 4) + ".img";
-        EXPECT_EQ(ReadBytes(Image), Memories[static_cast<size_t>(Com - 1)]);
-        // Outside Sets/ the editor, which opens sets from there, is not offered.
-        EXPECT_FALSE(TileOf(Com)->EditorButton->isEnabled());
+    // The editor opens sets from Sets/ only: it is offered for a read saved there.
+    for (const char *Into : {"odczyt", "Sets"}) {
+        SCOPED_TRACE(Into);
+        const bool InSets = std::string(Into) == "Sets";
+        const std::string Out = Folder.Path + Into;
+        std::filesystem::create_directories(Out);
+        Script->Folder = QString::fromStdString(Out);
+        Window->ChooseReadFolder();
+        Window->StartButton()->click();
+        ASSERT_TRUE(RunEventsUntil([&] { return AllEnded({1, 2}) && !Window->RunsInProgress(); }, 60000));
+        for (int Com = 1; Com <= 2; ++Com) {
+            SCOPED_TRACE(Com);
+            EXPECT_EQ(TileOf(Com)->Result(), QString::fromUtf8(TextOk));
+            const QString Saved = TileOf(Com)->ReadSet();
+            const std::filesystem::path Path(Saved.toStdString());
+            EXPECT_TRUE(std::filesystem::equivalent(Path.parent_path(), Out)) << Path;
+            const std::string Name = Path.filename().string();
+            EXPECT_EQ(Name.rfind("COM" + std::to_string(Com) + "-", 0), 0u) << Name;
+            EXPECT_EQ(Name.size(), std::string("COM1-20261209-141503.set").size()) << Name;
+            const std::vector<uint8_t> SetBytes = ReadBytes(Saved.toStdString());
+            ASSERT_EQ(SetBytes.size(), sizeof(TSettings));
+            TSettings Decoded;
+            std::memcpy(&Decoded, SetBytes.data(), sizeof Decoded);
+            EXPECT_EQ(ImageOf(Decoded), Memories[static_cast<size_t>(Com - 1)]);
+            const std::string Image = Saved.toStdString().substr(0, Saved.size() - 4) + ".img";
+            EXPECT_EQ(ReadBytes(Image), Memories[static_cast<size_t>(Com - 1)]);
+            EXPECT_EQ(TileOf(Com)->EditorButton->isEnabled(), InSets);
+        }
+        if (InSets) {
+            TileOf(2)->EditorButton->click();
+            EXPECT_EQ(Script->Opened, std::vector<QString>{TileOf(2)->ReadSet()});
+        }
     }
 }
 
@@ -282,6 +292,9 @@ TEST_F(StationWindow, AutomaticModeRunsEachDeviceOnce)
         auto Sim = Device(1, {}, {});
         ASSERT_TRUE(RunEventsUntil([&] { return TileOf(1)->Phase() == Waiting; }, 30000));
         EXPECT_EQ(TileOf(1)->Result(), QString::fromUtf8(TextOk));
+        // One bar over both passes of the programming run.
+        EXPECT_EQ(TileOf(1)->ProgressMaximum(), 2 * static_cast<int>(DeviceImageSize));
+        EXPECT_EQ(TileOf(1)->Progress(), TileOf(1)->ProgressMaximum());
         EXPECT_EQ(Window->AutomaticStarts(), Round);
         // The finished device stays: probes find it answering, and nothing starts.
         RunEventsUntil([] { return false; }, 3500);

@@ -12,7 +12,10 @@
 class TFStation::TBridge : public TStationHost {
 public:
     TBridge(TFStation &Window, TBatch &Batch) : Window(&Window), Batch(Batch) {}
-    void PortLine(size_t Port, const std::string &Line) override { Post(Port, [Line](TStationTile &T) { T.AddLine(QString::fromStdString(Line)); }); }
+    void PortLine(size_t Port, const std::string &Line) override
+    {
+        Post(Port, [Line](TStationTile &T) { T.AddLine(QString::fromStdString(Line)); });
+    }
     void PortNote(size_t Port, TNoteKind, const std::string &Text) override
     {
         Post(Port, [Text](TStationTile &T) { T.AddLine(QString::fromStdString(Text)); });
@@ -64,4 +67,3 @@ void TFStation::TBridge::Post(size_t Port, TWork Work)
         },
         Qt::QueuedConnection);
 }
-

@@ -25,8 +25,9 @@ using namespace std::chrono_literals;
 constexpr auto ProbeEvery = 1s;
 // A device that has not answered this long has gone.
 constexpr auto GoneAfter = 2s;
-// The latest runs the log view shows.
-constexpr int AuditViewLines = 200;
+// The latest runs the log view shows, from at most the log's last bytes.
+constexpr size_t AuditViewLines = 200;
+constexpr qint64 AuditViewBytes = 256 * 1024;
 
 } // namespace
 
@@ -48,7 +49,7 @@ bool TFStation::RunsInProgress() const
 
 bool TFStation::OpenAuditLog()
 {
-    const std::string Path = QDir::toNativeSeparators(LogFile()).toStdString();
+    const std::string Path = LocalPath(LogFile());
     if (Audit && AuditPath == Path)
         return true;
     std::string Error;
@@ -90,7 +91,7 @@ bool TFStation::StartRuns(const std::vector<std::string> &Names, bool Automatic)
         // The chosen set gives what the device does not hold (names, descriptions).
         if (!SetPath.isEmpty() && !ReadSetAfresh(Base))
             return false;
-        const std::string Folder = QDir::toNativeSeparators(ReadFolder->text()).toStdString();
+        const std::string Folder = LocalPath(ReadFolder->text());
         if (!ReadFilesOfPorts(Names, Folder, Folder, Reads, Error, FileTimeStamp())) {
             Dialogs->Inform(this, QString::fromStdString(Error));
             return false;
@@ -98,7 +99,7 @@ bool TFStation::StartRuns(const std::vector<std::string> &Names, bool Automatic)
     } else {
         if (!ReadSetAfresh(Same.Bytes))
             return false;
-        Same.File = QDir::toNativeSeparators(SetPath).toStdString();
+        Same.File = LocalPath(SetPath);
     }
     if (!OpenAuditLog())
         return false;
@@ -190,8 +191,8 @@ void TFStation::Finished(TBatch *Batch, size_t Index, const TPortRecord &Record)
                 T->AddLine(QStringLiteral("Nie zapisano przebiegu w dzienniku %1").arg(LogFile()));
             T->ShowResult(Record, ResultWords(Record, Found == Known.end() || Found->second.MayOpen));
             if (Batch->Mode == RunModeRead && Record.Result == TPortResult::Ok) {
-                const QString Saved = QString::fromStdString(Record.SetFile);
-                const QString Sets = QDir(QString::fromStdString(Places.ProgramFolder + "Sets")).canonicalPath();
+                const QString Saved = FromLocal(Record.SetFile);
+                const QString Sets = QDir(FromLocal(Places.ProgramFolder + "Sets")).canonicalPath();
                 T->SetReadSet(Saved, QFileInfo(Saved).canonicalPath() == Sets);
             }
             T->ShowWaiting(Waits);
@@ -290,67 +291,56 @@ void TFStation::closeEvent(QCloseEvent *Event)
 
 void TFStation::ShowAuditView()
 {
+    // Only the log's end is read: it grows by a line a run, for years.
     QFile File(LogFile());
-    QStringList Lines;
-    if (File.open(QIODevice::ReadOnly))
-        Lines = QString::fromUtf8(File.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    if (Lines.size() > AuditViewLines)
-        Lines = Lines.mid(Lines.size() - AuditViewLines);
-    // The audit line's fields (time, host, port, stable name, version, set,
-    // SHA-256, mode, result, ms, error), latest run first, what the operator
-    // looks for leftmost.
-    struct TColumn {
-        const char *Head;
-        int Field;
-    };
-    static const TColumn Columns[] = {{"Czas", 0},     {"Port", 2},   {"Wersja", 4},  {"Tryb", 7},
-                                      {"Wynik", 8},    {"Trwał", 9},  {"Zestaw", 5},  {"SHA-256", 6},
-                                      {"Błąd", 10},    {"Komputer", 1}, {"Nazwa stała", 3}};
-    const int Count = static_cast<int>(std::size(Columns));
-    auto *Table = new QTableWidget(static_cast<int>(Lines.size()), Count);
+    QList<QByteArray> Lines;
+    if (File.open(QIODevice::ReadOnly)) {
+        const qint64 Start = std::max<qint64>(0, File.size() - AuditViewBytes);
+        File.seek(Start);
+        Lines = File.readAll().split('\n');
+        if (Start > 0 && !Lines.isEmpty())
+            Lines.removeFirst(); // the middle of a line
+    }
+    // Latest run first, what the operator looks for leftmost.
+    std::vector<std::pair<TPortRecord, std::string>> Runs;
+    for (auto Line = Lines.crbegin(); Line != Lines.crend() && Runs.size() < AuditViewLines; ++Line) {
+        TPortRecord Record;
+        std::string Host;
+        if (ParseAuditLine(Line->toStdString(), Record, Host))
+            Runs.emplace_back(Record, Host);
+    }
+    const QStringList Heads = {QStringLiteral("Czas"),   QStringLiteral("Port"),    QStringLiteral("Wersja"),
+                               QStringLiteral("Tryb"),   QStringLiteral("Wynik"),   QStringLiteral("Trwał"),
+                               QStringLiteral("Zestaw"), QStringLiteral("SHA-256"), QStringLiteral("Błąd"),
+                               QStringLiteral("Komputer"), QStringLiteral("Nazwa stała")};
+    auto *Table = new QTableWidget(static_cast<int>(Runs.size()), static_cast<int>(Heads.size()));
     Table->setObjectName(QStringLiteral("AuditTable"));
-    QStringList Heads;
-    for (const TColumn &C : Columns)
-        Heads << QString::fromUtf8(C.Head);
     Table->setHorizontalHeaderLabels(Heads);
     Table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     Table->verticalHeader()->hide();
-    for (int Row = 0; Row < Lines.size(); ++Row) {
-        const QStringList Fields = Lines[Lines.size() - 1 - Row].split(QLatin1Char('\t'));
-        for (int Column = 0; Column < Count; ++Column) {
-            const int Field = Columns[Column].Field;
-            if (Field >= Fields.size())
-                continue;
-            QString Text = Fields[Field];
-            auto *Item = new QTableWidgetItem;
-            switch (Field) {
-            case 0: Text = Text.left(19).replace(QLatin1Char('T'), QLatin1Char(' ')); break;
-            case 2:
-            case 5: Text = QFileInfo(Text).fileName(); break;
-            case 6: Text = Text.left(12); break;
-            case 7:
-                Text = Text == QLatin1String(RunModeName(RunModeProgram))   ? QString::fromUtf8(TextProgram)
-                       : Text == QLatin1String(RunModeName(RunModeCompare)) ? QString::fromUtf8(TextCompare)
-                       : Text == QLatin1String(RunModeName(RunModeRead))    ? QString::fromUtf8(TextRead)
-                                                                            : Text;
-                break;
-            case 8: {
-                TPortRecord Record;
-                for (int R = 0; R <= static_cast<int>(TPortResult::Deadline); ++R)
-                    if (Text == QLatin1String(PortResultName(static_cast<TPortResult>(R))))
-                        Record.Result = static_cast<TPortResult>(R);
-                Item->setForeground(Record.Result == TPortResult::Ok ? QColor(0x1a, 0x8f, 0x1a) : QColor(0xc8, 0x16, 0x1d));
-                if (Record.Result != TPortResult::None)
-                    Text = ResultWords(Record, true);
-                break;
-            }
-            case 9: Text += QStringLiteral(" ms"); break;
-            default: break;
-            }
-            Item->setText(Text);
-            Item->setToolTip(Fields[Field]);
+    const QString ModeWords[] = {QString(), QString::fromUtf8(TextProgram), QString::fromUtf8(TextCompare),
+                                 QString::fromUtf8(TextRead)};
+    int Row = 0;
+    for (const auto &[R, Host] : Runs) {
+        const QString Cells[] = {
+            QString::fromStdString(R.Time.substr(0, 19)).replace(QLatin1Char('T'), QLatin1Char(' ')),
+            QFileInfo(FromLocal(R.Port)).fileName(),
+            QString::fromStdString(R.Version),
+            R.Mode >= RunModeProgram && R.Mode <= RunModeRead ? ModeWords[R.Mode] : QString(),
+            ResultWords(R, true),
+            QStringLiteral("%1 ms").arg(R.DurationMs),
+            QFileInfo(FromLocal(R.SetFile)).fileName(),
+            QString::fromStdString(R.SetSha256.substr(0, 12)),
+            QString::fromStdString(R.Error),
+            QString::fromStdString(Host),
+            QString::fromStdString(R.StablePort)};
+        for (int Column = 0; Column < Heads.size(); ++Column) {
+            auto *Item = new QTableWidgetItem(Cells[Column]);
+            if (Column == 4)
+                Item->setForeground(R.Result == TPortResult::Ok ? QColor(0x1a, 0x8f, 0x1a) : QColor(0xc8, 0x16, 0x1d));
             Table->setItem(Row, Column, Item);
         }
+        ++Row;
     }
     Table->resizeColumnsToContents();
     Table->horizontalHeader()->setStretchLastSection(true);

@@ -240,11 +240,12 @@ QWidget *DifferencesTable(const std::vector<TSettingDifference> &Differences)
     int Row = 0;
     for (const TSettingDifference &D : Differences) {
         // A run of bytes is named as the CLI names it: 0x1770 (6000), 2 B.
-        const QString Name = D.Setting.empty() ? QStringLiteral("0x%1 (%2), %3 B")
-                                                     .arg(QString::number(D.Offset, 16).toUpper().rightJustified(4, '0'))
-                                                     .arg(D.Offset)
-                                                     .arg(D.Count)
-                                               : QString::fromStdString(D.Setting);
+        const QString Name = D.Setting.empty()
+                                 ? QStringLiteral("0x%1 (%2), %3 B")
+                                       .arg(QString::number(D.Offset, 16).toUpper().rightJustified(4, '0'))
+                                       .arg(D.Offset)
+                                       .arg(D.Count)
+                                 : QString::fromStdString(D.Setting);
         Table->setItem(Row, 0, new QTableWidgetItem(Name));
         Table->setItem(Row, 1, new QTableWidgetItem(QString::fromStdString(D.SetValue)));
         Table->setItem(Row, 2, new QTableWidgetItem(QString::fromStdString(D.DeviceValue)));

@@ -8,6 +8,7 @@
 #include "UIcon.h"
 #include "UProcs.h"
 #include "USha256.h"
+#include "UMainTexts.h"
 #include "UStationTexts.h"
 #include "UStationTile.h"
 
@@ -16,6 +17,7 @@
 #include <QCoreApplication>
 #include <QDialog>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -78,6 +80,16 @@ QString PortProblem(const TSerialPortInfo &Info)
 }
 
 } // namespace
+
+std::string LocalPath(const QString &Path)
+{
+    return QFile::encodeName(QDir::toNativeSeparators(Path)).toStdString();
+}
+
+QString FromLocal(const std::string &Path)
+{
+    return QFile::decodeName(QByteArray::fromStdString(Path));
+}
 
 bool TQtStationDialogs::ChooseSet(QWidget *Parent, const QString &Folder, QString &Chosen)
 {
@@ -274,7 +286,7 @@ void TFStation::LoadChoices()
     Mode->setCurrentIndex(std::clamp(Store->value(QStringLiteral("mode"), 0).toInt(), 0, 2));
     Fast->setChecked(Store->value(QStringLiteral("fast"), false).toBool());
     ReadFolder->setText(Store->value(QStringLiteral("readFolder"),
-                                     QDir::toNativeSeparators(QString::fromStdString(Places.ProgramFolder + "Sets")))
+                                     QDir::toNativeSeparators(FromLocal(Places.ProgramFolder + "Sets")))
                             .toString());
     ChosenLog = Store->value(QStringLiteral("logFile")).toString();
     for (const QString &Port : Store->value(QStringLiteral("ports")).toStringList())
@@ -309,7 +321,7 @@ void TFStation::SaveChoices()
 void TFStation::ChooseSet()
 {
     QString Chosen;
-    const QString Folder = QString::fromStdString(Places.ProgramFolder + "Sets");
+    const QString Folder = FromLocal(Places.ProgramFolder + "Sets");
     if (Dialogs->ChooseSet(this, SetPath.isEmpty() ? Folder : QFileInfo(SetPath).path(), Chosen) && UseSet(Chosen))
         SaveChoices();
 }
@@ -317,12 +329,13 @@ void TFStation::ChooseSet()
 // The set as a run's preparation would take it: whole, and without findings.
 bool TFStation::ReadSetAfresh(std::string &Bytes)
 {
-    const std::string Path = QDir::toNativeSeparators(SetPath).toStdString();
+    const std::string Path = LocalPath(SetPath);
     if (SetPath.isEmpty() || GetFullFileLength(Path) != static_cast<int64_t>(sizeof(TSettings)) ||
         !ReadWholeFile(Path, &Settings, sizeof Settings)) {
-        Dialogs->Inform(this, QStringLiteral("%1: nie można odczytać zestawu (%2 bajtów)")
-                                  .arg(SetPath.isEmpty() ? QStringLiteral("brak zestawu") : SetPath)
-                                  .arg(sizeof(TSettings)));
+        // The editor's words for a set that cannot be read, after the file's name.
+        Dialogs->Inform(this, SetPath.isEmpty()
+                                  ? QStringLiteral("Nie wybrano zestawu.")
+                                  : QStringLiteral("%1: %2").arg(SetPath, QString::fromUtf8(TextReadError)));
         return false;
     }
     const std::string Finding = CheckSettings();
@@ -373,7 +386,7 @@ void TFStation::ChooseLogFile()
 
 QString TFStation::LogFile() const
 {
-    return ChosenLog.isEmpty() ? QString::fromStdString(Places.DefaultLog) : ChosenLog;
+    return ChosenLog.isEmpty() ? FromLocal(Places.DefaultLog) : ChosenLog;
 }
 
 QString TFStation::SetSummary() const

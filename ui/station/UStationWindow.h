@@ -174,5 +174,10 @@ private:
     int AutoStarts = 0;
 };
 
+// A path as the file routines and the runs take it (the system's 8-bit
+// encoding, native separators), and back.
+std::string LocalPath(const QString &Path);
+QString FromLocal(const std::string &Path);
+
 // The tile's words for a record's result ("OK", "Brak odpowiedzi", ...), and whether it is a pass.
 QString ResultWords(const TPortRecord &Record, bool MayOpen);

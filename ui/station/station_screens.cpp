@@ -114,7 +114,9 @@ int main(int argc, char **argv)
             List->item(I)->setCheckState(Qt::Checked);
     Window.show();
 
-    auto TileOf = [&](int Com) { return Window.Tile(QString::fromStdString(Folder + "Sys/COM" + std::to_string(Com))); };
+    auto TileOf = [&](int Com) {
+        return Window.Tile(QString::fromStdString(Folder + "Sys/COM" + std::to_string(Com)));
+    };
     const QString Fail = QString::fromUtf8(TextVerifyFailed);
     // Writing, verifying with repeats, then the results.
     TileOf(1)->BeginRun(RunModeProgram);
