@@ -442,10 +442,11 @@ void TFStation::RefreshPorts()
             Order.push_back(Name);
     Known = Now;
 
-    const std::vector<std::string> Ticked = Ports->count() > 0 ? TickedPorts() : std::vector<std::string>();
+    // The first list takes its ticks from the remembered choice, later ones from the list before.
+    const bool FromChoice = Ports->count() == 0;
+    const std::vector<std::string> Ticked = TickedPorts();
     auto WasTicked = [&](const std::string &Name) {
-        return Ports->count() > 0 ? std::find(Ticked.begin(), Ticked.end(), Name) != Ticked.end()
-                                  : PortStates.count(Name) > 0;
+        return FromChoice ? PortStates.count(Name) > 0 : std::find(Ticked.begin(), Ticked.end(), Name) != Ticked.end();
     };
     std::vector<QString> Texts;
     for (const std::string &Name : Order) {
