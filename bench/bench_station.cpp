@@ -3,8 +3,9 @@
 // window's own CPU time meanwhile (its runs are child processes, which are
 // not counted). Run from <build>/bin; offscreen. About a minute.
 //   bench_station                       all of it
-//   bench_station --child station|bare  one start, used by the start-up figure
+//   bench_station --child station|bare|empty  one start, used by the start-up figure
 //   bench_station --fast                the runs in the fast exchange
+//   bench_station --start               the start-up alone
 #include "UMain.h"
 #include "UProcs.h"
 #include "UStationTile.h"
@@ -19,6 +20,7 @@
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -54,15 +56,24 @@ TStationPlaces PlacesIn(const std::string &Folder)
     return Places;
 }
 
-int ChildMain(int argc, char *argv[], bool Bare)
+// Kind: "empty" (a QWidget alone, which never loads a font), "bare" (the
+// bare window bench_ui compares the editor with: a tab widget with one tab),
+// "station".
+int ChildMain(int argc, char *argv[], const std::string &Kind)
 {
+    const bool Bare = Kind != "station";
     if (!Bare)
         UsePolishLocale();
     QApplication App(argc, argv);
     QTemporaryDir Temporary;
     std::unique_ptr<QWidget> Window;
-    if (Bare) {
+    if (Kind == "empty") {
         Window = std::make_unique<QWidget>();
+        Window->resize(1240, 760);
+    } else if (Bare) {
+        auto *Tabs = new QTabWidget;
+        Tabs->addTab(new QWidget, QStringLiteral("PLIKI"));
+        Window.reset(Tabs);
         Window->resize(1240, 760);
     } else {
         InstallPolishTranslation();
@@ -173,19 +184,23 @@ TBatchFigures ProgramDevices(const QString &Sim, int Count, bool Fast)
 int main(int argc, char *argv[])
 {
     if (argc == 3 && std::strcmp(argv[1], "--child") == 0)
-        return ChildMain(argc, argv, std::strcmp(argv[2], "bare") == 0);
+        return ChildMain(argc, argv, argv[2]);
     const bool Fast = argc == 2 && std::strcmp(argv[1], "--fast") == 0;
+    const bool StartOnly = argc == 2 && std::strcmp(argv[1], "--start") == 0;
 
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication App(argc, argv);
     const QString Self = QCoreApplication::applicationFilePath();
     const int Runs = 15;
+    const double Empty = MedianStartMs(Self, "empty", Runs);
     const double Bare = MedianStartMs(Self, "bare", Runs);
     const double Station = MedianStartMs(Self, "station", Runs);
-    std::printf("start to window shown, median of %d: bare window %.1f ms, station window %.1f ms, ratio %.2f "
-                "(target <= 1.5)\n",
-                Runs, Bare, Station, Bare > 0 ? Station / Bare : 0.0);
+    std::printf("start to window shown, median of %d: bare window (one tab, as bench_ui) %.1f ms, station window "
+                "%.1f ms, ratio %.2f (target <= 1.5); an empty QWidget %.1f ms, ratio %.2f\n",
+                Runs, Bare, Station, Bare > 0 ? Station / Bare : 0.0, Empty, Empty > 0 ? Station / Empty : 0.0);
     std::fflush(stdout);
+    if (StartOnly)
+        return 0;
 
     const QString Sim = QCoreApplication::applicationDirPath() + QStringLiteral("/trackwarden-sim");
     const TBatchFigures One = ProgramDevices(Sim, 1, Fast);
