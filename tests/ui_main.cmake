@@ -27,7 +27,7 @@ if(TW_BUILD_UI)
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_station_window_run.cpp
       ${CMAKE_CURRENT_SOURCE_DIR}/test_ui_device_${TW_PLATFORM}.cpp
     LIBS trackwarden_station_ui Qt6::Widgets Qt6::Test
-    LABELS ui station)
+    LABELS ui)
   if(TARGET test_station_window_run)
     add_dependencies(test_station_window_run trackwarden-cli)
   endif()
@@ -39,7 +39,7 @@ if(TW_BUILD_UI AND NOT WIN32)
   tw_add_test(test_station_window
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_station_window.cpp
     LIBS trackwarden_station_ui Qt6::Widgets Qt6::Test
-    LABELS ui station)
+    LABELS ui)
   if(TARGET test_station_window)
     add_dependencies(test_station_window trackwarden-sim trackwarden-cli)
   endif()
