@@ -121,6 +121,12 @@ bool IsUtf8(std::string_view Bytes)
     return true;
 }
 
+size_t Utf8CharLength(std::string_view Bytes, size_t At)
+{
+    size_t I = At;
+    return DecodeNext(Bytes, I) == Malformed ? 0 : I - At;
+}
+
 std::string Cp1250ToUtf8(std::string_view Cp1250)
 {
     std::string Out;

@@ -15,6 +15,8 @@ size_t Utf8Length(std::string_view Utf8);
 
 // True when Bytes is well-formed UTF-8 (plain ASCII is).
 bool IsUtf8(std::string_view Bytes);
+// The length of the well-formed character at Bytes[At], 0 when a malformed sequence starts there.
+size_t Utf8CharLength(std::string_view Bytes, size_t At);
 
 // Where a conversion without replacing stopped: the byte offset and length
 // of the character in the UTF-8 text, and the character.

@@ -6,8 +6,13 @@
 // next write, so the device would get a broken record.
 std::string CheckSettings()
 {
+    return CheckSettingsOf(Settings);
+}
+
+std::string CheckSettingsOf(const TSettings &Set)
+{
     for (int K = 0; K < TextSlotCount; ++K)
-        if (TextSlotText(Settings, K).Len() > SmsTextSlotLimit)
+        if (TextSlotText(Set, K).Len() > SmsTextSlotLimit)
             return "Zbyt długa treść SMS (maksymalnie " + std::to_string(SmsTextSlotLimit) +
                    " znaków): " + TextSlotPlace(K) + ".";
     return {};

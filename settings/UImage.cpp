@@ -464,7 +464,7 @@ void TakeCode(TReader &R, const TImageEntry &E)
     if (!On) {
         R.Keep(E.Field, TKeptReason::ConditionOff, E.Kept);
         if (!E.CondEquals)
-            R.Keep(E.Cond, TKeptReason::ConditionOff, TKeptGroup::None);
+            R.Keep(E.Cond, TKeptReason::ConditionOff, TKeptGroup::SmsSwitches);
         if (!Chars.empty() || Last)
             R.Find(P, E.Room, E.Field, "bajty kodu przy wyłączonym warunku " + E.Cond->Name);
         return;

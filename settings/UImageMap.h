@@ -14,12 +14,13 @@
 // What a decoding reports a field under when the field keeps the base's
 // value, in the order the report names them.
 enum class TKeptGroup : uint8_t {
-    None,          // not named: the flag of a code that is off
+    None,          // not named
     Descriptions,  // identifiers and descriptions
     GpsReplies,    // replies to any number and their code
     SmsValidity,
     DeviceVersion,
     SmsCodes,      // codes that are off or empty
+    SmsSwitches,   // "by SMS" switches of empty codes: on or off, the image is the same
     TestPeriod,    // while the test is off
     SimPin,        // the empty SIM PIN record
     RevertTimes,   // switch-back times while switch-back is off

@@ -26,6 +26,9 @@ TGroupWords WordsOf(TKeptGroup Group)
     case TKeptGroup::DeviceVersion: return {"wersja nadajnika"};
     case TKeptGroup::SmsCodes:
         return {"kod SMS wyłączony lub pusty", "kody SMS wyłączone lub puste", "kodów SMS wyłączonych lub pustych"};
+    case TKeptGroup::SmsSwitches:
+        return {"przełącznik „po SMS” przy pustym kodzie", "przełączniki „po SMS” przy pustych kodach",
+                "przełączników „po SMS” przy pustych kodach"};
     case TKeptGroup::TestPeriod: return {"okres testu (test wyłączony)"};
     case TKeptGroup::SimPin: return {"PIN karty SIM (brak w urządzeniu)"};
     case TKeptGroup::RevertTimes:

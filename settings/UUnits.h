@@ -31,6 +31,7 @@ enum class TUnitsProblem : uint8_t {
     DuplicateKey,    // the same key (letters in either case) as an earlier row
     KeyNotFileName,  // a key that cannot name the unit's set file on Windows or Linux
     Value,           // a cell that is no value of its field: see TUnitsFinding::Value
+    SetCheck,        // the unit's set (base and row) fails the check before a run
 };
 
 struct TUnitsFinding {

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 struct TAuditLog::TImpl {
@@ -21,9 +22,28 @@ TAuditLog::~TAuditLog()
 
 bool TAuditLog::Open(const std::string &Path, std::string &Error)
 {
-    const int Fd = open(Path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644);
+    // Only a regular file: opening a FIFO would wait for its reader, a
+    // device could have side effects. Looked at before it is opened, and
+    // opened without waiting in case it changed meanwhile.
+    struct stat St;
+    if (stat(Path.c_str(), &St) == 0 && !S_ISREG(St.st_mode)) {
+        Error = "to nie jest zwykły plik";
+        return false;
+    }
+    const int Fd = open(Path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644);
     if (Fd < 0) {
         Error = std::string("open: ") + std::strerror(errno);
+        return false;
+    }
+    std::string Refused;
+    if (fstat(Fd, &St) != 0 || !S_ISREG(St.st_mode))
+        Refused = "to nie jest zwykły plik";
+    // No write permission for anyone: read-only, as a set is, for root too.
+    else if ((St.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        Refused = "plik tylko do odczytu";
+    if (!Refused.empty()) {
+        close(Fd);
+        Error = Refused;
         return false;
     }
     Impl = new TImpl{Fd};

@@ -26,6 +26,21 @@ bool TAuditLog::Open(const std::string &Path, std::string &Error)
         Error = SystemError("CreateFile");
         return false;
     }
+    // A pipe or a device (CON, COM1) is no log. A read-only file is refused
+    // by its attribute, also where the system would let the call append.
+    BY_HANDLE_FILE_INFORMATION Info;
+    std::string Refused;
+    if (GetFileType(File) != FILE_TYPE_DISK)
+        Refused = "to nie jest zwykły plik";
+    else if (!GetFileInformationByHandle(File, &Info))
+        Refused = SystemError("GetFileInformationByHandle");
+    else if ((Info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0)
+        Refused = "plik tylko do odczytu";
+    if (!Refused.empty()) {
+        CloseHandle(File);
+        Error = Refused;
+        return false;
+    }
     Impl = new TImpl{File};
     return true;
 }

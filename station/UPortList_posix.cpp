@@ -5,6 +5,7 @@
 
 #include "UDecls.h"
 #include "UPortNames.h"
+#include "USerialComm.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -243,6 +244,16 @@ bool AssignComLink(const std::string &SysDir, int32_t Com, const std::string &De
     // Only a terminal device: a link to a file would have the run write the image into it.
     if (stat(Device.c_str(), &Info) != 0 || !S_ISCHR(Info.st_mode) || !IsTerminalDevice(Info.st_rdev)) {
         Error = Device + ": to nie jest urządzenie terminalowe";
+        return false;
+    }
+    if (IsControllingTerminal(Device)) {
+        Error = Device + ": to terminal, w którym działa program, nie port urządzenia";
+        return false;
+    }
+    // /dev/tty, /dev/console and /dev/ptmx (also /dev/pts/ptmx): terminals no device is ever on.
+    constexpr unsigned TtyMajor = 5;
+    if (major(Info.st_rdev) == TtyMajor && minor(Info.st_rdev) <= 2) {
+        Error = Device + ": to terminal systemu (konsola albo pseudoterminal), nie port urządzenia";
         return false;
     }
     const std::string Target = Device[0] == '/' ? Device : RealPath(Device);

@@ -1,5 +1,6 @@
 #include "URunRecord.h"
 
+#include "Cp1250.h"
 #include "UAuditLog.h"
 #include "UPortList.h"
 #include "URunLines.h"
@@ -11,22 +12,28 @@
 namespace {
 
 // Texts are UTF-8 or bytes of a file name: quotes, backslashes and control
-// characters escaped, bytes above 0x7F passed as they are.
+// characters escaped, well-formed UTF-8 passed as it is, and every other
+// byte written as the character of its value (\u00XX), so that the record
+// parses whatever the name.
 std::string JsonText(const std::string &Text)
 {
     std::string Out = "\"";
-    for (const char C : Text) {
-        const auto Byte = static_cast<unsigned char>(C);
-        if (C == '"' || C == '\\') {
+    for (size_t I = 0; I < Text.size();) {
+        const auto Byte = static_cast<unsigned char>(Text[I]);
+        const size_t Length = Utf8CharLength(Text, I);
+        if (Byte == '"' || Byte == '\\') {
             Out += '\\';
-            Out += C;
-        } else if (Byte < 0x20 || Byte == 0x7F) {
+            Out += Text[I];
+        } else if (Byte < 0x20 || Byte == 0x7F || Length == 0) {
             char Escape[8];
             std::snprintf(Escape, sizeof Escape, "\\u%04x", Byte);
             Out += Escape;
         } else {
-            Out += C;
+            Out.append(Text, I, Length);
+            I += Length;
+            continue;
         }
+        ++I;
     }
     return Out + "\"";
 }
@@ -127,7 +134,8 @@ std::string JsonRecord(const TPortRecord &R)
            (R.FailedAddress < 0 ? std::string("null") : std::to_string(R.FailedAddress)) +
            ",\"duration_ms\":" + std::to_string(R.DurationMs) + ",\"set_file\":" + JsonText(R.SetFile) +
            ",\"set_sha256\":" + JsonTextOrNull(R.SetSha256) + ",\"image_sha256\":" + JsonTextOrNull(R.ImageSha256) +
-           ",\"started\":" + JsonText(R.Time) + ",\"error\":" + JsonTextOrNull(R.Error) + "}";
+           ",\"started\":" + JsonText(R.Time) + ",\"error\":" + JsonTextOrNull(R.Error) +
+           ",\"unit_key\":" + JsonTextOrNull(R.UnitKey) + "}";
 }
 
 std::string AuditLine(const TPortRecord &R, const std::string &Host)
@@ -144,6 +152,7 @@ std::string AuditLine(const TPortRecord &R, const std::string &Host)
     Fields[AuditResult] = PortResultName(R.Result);
     Fields[AuditDurationMs] = std::to_string(R.DurationMs);
     Fields[AuditError] = R.Error;
+    Fields[AuditUnitKey] = R.UnitKey;
     std::string Line;
     for (const std::string &Field : Fields)
         Line += (Line.empty() ? "" : "\t") + AuditField(Field);
@@ -185,6 +194,7 @@ bool ParseAuditLine(std::string Line, TPortRecord &R, std::string &Host)
             R.Result = static_cast<TPortResult>(Result);
     R.DurationMs = std::strtoll(Fields[AuditDurationMs].c_str(), nullptr, 10);
     R.Error = Fields[AuditError];
+    R.UnitKey = Fields[AuditUnitKey];
     return true;
 }
 

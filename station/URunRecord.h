@@ -59,14 +59,14 @@ std::string JsonRecord(const TPortRecord &Record);
 // The audit line's fields, in their order.
 enum TAuditField {
     AuditTime, AuditHost, AuditPort, AuditStablePort, AuditVersion, AuditSetFile, AuditSetSha256, AuditMode,
-    AuditResult, AuditDurationMs, AuditError, AuditFieldCount
+    AuditResult, AuditDurationMs, AuditError, AuditUnitKey, AuditFieldCount
 };
 // Tab-separated, ending in a newline: time, host, port, stable name,
-// version, set file, set SHA-256, mode, result, duration in ms, error; "-"
-// for an unknown value.
+// version, set file, set SHA-256, mode, result, duration in ms, error, unit
+// key; "-" for an unknown value.
 std::string AuditLine(const TPortRecord &Record, const std::string &Host);
 // An audit line back into what it holds (a window's view of the log);
-// false for a line of another shape. Tries and the unit are not in it.
+// false for a line of another shape. Tries are not in it.
 bool ParseAuditLine(std::string Line, TPortRecord &Record, std::string &Host);
 
 // The run's words for a summary: the line its log ends with for the result

@@ -246,6 +246,8 @@ void TStation::Launch(size_t Index)
     }
     Run.Record.SetFile = Set.File;
     Run.Record.UnitKey = Set.UnitKey;
+    if (!Set.UnitKey.empty())
+        Host.PortUnit(Index, Set.UnitKey);
     if (!Set.Bytes.empty())
         Run.Record.SetSha256 = Sha256Hex(Set.Bytes.data(), Set.Bytes.size());
 

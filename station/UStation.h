@@ -64,6 +64,8 @@ public:
     // A detailed comparison's differences, each also said as a report note.
     virtual void PortDifference(size_t, const TSettingDifference &) {}
     virtual void PortFinished(size_t Port, const TPortRecord &Record) = 0;
+    // The unit of a units table the port's run is for, right before it starts.
+    virtual void PortUnit(size_t, const std::string &) {}
 };
 
 // What refuses a job before anything starts; each says why in Error.

@@ -10,3 +10,10 @@ if(TARGET trackwarden-cli AND NOT WIN32)
     LABELS cli)
   add_dependencies(test_cli_batch trackwarden-cli trackwarden-sim)
 endif()
+if(TARGET trackwarden-cli AND NOT WIN32)
+  tw_add_test(test_cli_units
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_cli_units.cpp
+    LIBS trackwarden_cli_parts util
+    LABELS cli)
+  add_dependencies(test_cli_units trackwarden-cli trackwarden-sim)
+endif()

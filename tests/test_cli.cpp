@@ -269,7 +269,7 @@ TEST(CliUsage, ManualSynopsisIsTheUsage)
             Plain.erase(At, 1);
         Entries.push_back("trackwarden-cli " + Plain);
     }
-    ASSERT_EQ(Entries.size(), 11u);
+    ASSERT_EQ(Entries.size(), 12u);
     for (const std::string &Entry : Entries)
         EXPECT_NE(Help.Out.find(Entry == "trackwarden-cli --help" ? "Użycie:" : Entry), std::string::npos) << Entry;
     EXPECT_EQ(std::string(Bytes.begin(), Bytes.end()).find(".B stare"), std::string::npos) << "the old synopsis goes";

@@ -486,7 +486,7 @@ TEST(CliAuditLog, EightProcessesAppendWholeLines)
     std::set<std::string> Ports;
     for (size_t I = 1; I < Lines.size(); ++I) {
         const std::string &Line = Lines[I];
-        EXPECT_EQ(std::count(Line.begin(), Line.end(), '\t'), 10) << Line;
+        EXPECT_EQ(std::count(Line.begin(), Line.end(), '\t'), 11) << Line;
         EXPECT_NE(Line.find("\tprogram\tport\t"), std::string::npos) << Line;
         const size_t Start = Line.find(Bench.Folder.Path + "no-such-port-");
         ASSERT_NE(Start, std::string::npos) << Line;

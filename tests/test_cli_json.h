@@ -2,6 +2,8 @@
 // makes the parse fail, so that a test also proves the text valid.
 #pragma once
 
+#include "Cp1250.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <map>
@@ -109,7 +111,12 @@ private:
             if (static_cast<unsigned char>(C) < 0x20)
                 return false;
             if (C != '\\') {
-                Out += C;
+                // Raw bytes must be whole UTF-8 characters, as RFC 8259 asks.
+                const size_t Length = Utf8CharLength(Text, Pos - 1);
+                if (Length == 0)
+                    return false;
+                Out.append(Text, Pos - 1, Length);
+                Pos += Length - 1;
                 continue;
             }
             if (Pos >= Text.size())
@@ -126,9 +133,15 @@ private:
                 if (Pos + 4 > Text.size())
                     return false;
                 const long Code = std::strtol(Text.substr(Pos, 4).c_str(), nullptr, 16);
-                if (Code >= 0x80) // the CLI escapes control characters only
+                // The CLI escapes control characters, and bytes that are no UTF-8 as U+0080..U+00FF.
+                if (Code >= 0x100)
                     return false;
-                Out += static_cast<char>(Code);
+                if (Code < 0x80) {
+                    Out += static_cast<char>(Code);
+                } else {
+                    Out += static_cast<char>(0xC0 | (Code >> 6));
+                    Out += static_cast<char>(0x80 | (Code & 0x3F));
+                }
                 Pos += 4;
                 break;
             }

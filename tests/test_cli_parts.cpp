@@ -54,19 +54,35 @@ TPortRecord SampleRecord(const std::string &SetFile)
     R.SetSha256 = std::string(64, 'a');
     R.ImageSha256 = std::string(64, 'b');
     R.Time = "2026-12-08T14:05:09+01:00";
+    R.UnitKey = "SN-Łódź 7";
     return R;
 }
 
-// File names come from the command line: quotes, backslashes, control bytes and Polish letters.
+// File names come from the command line: quotes, backslashes, control bytes,
+// Polish letters, and bytes that are no UTF-8 (read as the characters of their values).
 TEST(CliRecord, JsonIsValidAndCarriesEveryField)
 {
-    for (const std::string SetFile : {"plain.set", "a \"quoted\" name.set", "C:\\Sets\\x.set", "tab\there\nnl.set",
-                                      "zażółć.set", "\x01\x1f\x7f.set"}) {
+    const std::pair<std::string, std::string> Names[] = {
+        {"plain.set", "plain.set"},
+        {"a \"quoted\" name.set", "a \"quoted\" name.set"},
+        {"C:\\Sets\\x.set", "C:\\Sets\\x.set"},
+        {"tab\there\nnl.set", "tab\there\nnl.set"},
+        {"zażółć.set", "zażółć.set"},
+        {"\x01\x1f\x7f.set", "\x01\x1f\x7f.set"},
+        {"\xb1\xe6.set", "\u00b1\u00e6.set"},               // Latin-2 bytes
+        {"a\xc4", "a\u00c4"},                               // a character cut short at the end
+        {"\xc4\x85\x85", "ą\u0085"},                        // a stray continuation byte
+        {"\xc0\xaf", "\u00c0\u00af"},                       // an overlong '/'
+        {"\xed\xa0\x80", "\u00ed\u00a0\u0080"},             // a surrogate
+        {"\xf4\x90\x80\x80", "\u00f4\u0090\u0080\u0080"},   // above U+10FFFF
+        {"\xf0\x9f\x98\x80", "\xf0\x9f\x98\x80"},           // four bytes, whole
+    };
+    for (const auto &[SetFile, Read] : Names) {
         const std::string Line = JsonRecord(SampleRecord(SetFile));
         EXPECT_EQ(Line.find('\n'), std::string::npos);
         const auto Object = ParseJsonObject(Line);
         ASSERT_TRUE(Object.has_value()) << Line;
-        EXPECT_EQ(Object->at("set_file").String, SetFile);
+        EXPECT_EQ(Object->at("set_file").String, Read);
         EXPECT_EQ(Object->at("port").String, "COM3");
         EXPECT_EQ(Object->at("stable_port").String, "/dev/serial/by-id/usb-FTDI_FT232R-if00-port0");
         EXPECT_EQ(Object->at("mode").String, "program");
@@ -78,7 +94,8 @@ TEST(CliRecord, JsonIsValidAndCarriesEveryField)
         EXPECT_EQ(Object->at("image_sha256").String, std::string(64, 'b'));
         EXPECT_EQ(Object->at("started").String, "2026-12-08T14:05:09+01:00");
         EXPECT_EQ(Object->at("error").Kind, TJsonValue::Null);
-        EXPECT_EQ(Object->size(), 12u);
+        EXPECT_EQ(Object->at("unit_key").String, "SN-Łódź 7");
+        EXPECT_EQ(Object->size(), 13u);
     }
 }
 
@@ -88,15 +105,17 @@ TEST(CliRecord, UnknownValuesAreNull)
     R.Version.clear();
     R.StablePort.clear();
     R.FailedAddress = -1;
+    R.UnitKey.clear();
     const auto Object = ParseJsonObject(JsonRecord(R));
     ASSERT_TRUE(Object.has_value());
     EXPECT_EQ(Object->at("version").Kind, TJsonValue::Null);
     EXPECT_EQ(Object->at("stable_port").Kind, TJsonValue::Null);
     EXPECT_EQ(Object->at("failed_address").Kind, TJsonValue::Null);
+    EXPECT_EQ(Object->at("unit_key").Kind, TJsonValue::Null);
 }
 
-// Eleven tab-separated fields on one line whatever the names hold.
-TEST(CliRecord, AuditLineIsOneLineOfElevenFields)
+// Twelve tab-separated fields on one line whatever the names hold.
+TEST(CliRecord, AuditLineIsOneLineOfTwelveFields)
 {
     TPortRecord R = SampleRecord("tab\there\nand a line.set");
     R.Version.clear();
@@ -113,7 +132,7 @@ TEST(CliRecord, AuditLineIsOneLineOfElevenFields)
     const std::vector<std::string> Expected = {
         "2026-12-08T14:05:09+01:00", "host", "COM3", "/dev/serial/by-id/usb-FTDI_FT232R-if00-port0", "-",
         "tab?here?and a line.set", std::string(64, 'a'), "program", "verify", "27012",
-        "/dev/ttyS0: open: Permission?denied"};
+        "/dev/ttyS0: open: Permission?denied", "SN-Łódź 7"};
     EXPECT_EQ(Fields, Expected);
 }
 
@@ -326,7 +345,9 @@ TEST(CliAssign, RefusesWhatIsNoTerminal)
     const std::string Regular = Folder.Path + "image.bin";
     WriteBytes(Regular, "x", 1);
     const std::string Link = Folder.Path + "Sys/COM1";
-    for (const std::string &Device : {Regular, std::string("/dev/null"), Folder.Path + "missing"}) {
+    // The system's own terminals are terminals too, but no device is ever on them.
+    for (const std::string &Device : {Regular, std::string("/dev/null"), Folder.Path + "missing", std::string("/dev/tty"),
+                                      std::string("/dev/console"), std::string("/dev/ptmx")}) {
         std::string Error;
         EXPECT_FALSE(AssignComLink(Folder.Path + "Sys/", 1, Device, Error)) << Device;
         EXPECT_NE(Error.find(Device), std::string::npos) << Error;

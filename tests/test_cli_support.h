@@ -11,7 +11,7 @@
 extern char **environ;
 
 // Runs the program in Folder (paths on the command line are relative to it)
-// with no input, stdout into OutPath and stderr into ErrPath; its exit
+// with no input, stdout into OutPath (closed when it is empty) and stderr into ErrPath; its exit
 // status, or -1 when it could not start or did not exit.
 inline int SpawnCli(const std::vector<std::string> &Arguments, const std::string &Folder,
                     const std::string &OutPath, const std::string &ErrPath)
@@ -26,7 +26,10 @@ inline int SpawnCli(const std::vector<std::string> &Arguments, const std::string
     posix_spawn_file_actions_init(&Actions);
     posix_spawn_file_actions_addchdir_np(&Actions, Folder.c_str());
     posix_spawn_file_actions_addopen(&Actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&Actions, 1, OutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (OutPath.empty())
+        posix_spawn_file_actions_addclose(&Actions, 1);
+    else
+        posix_spawn_file_actions_addopen(&Actions, 1, OutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&Actions, 2, ErrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t Pid = 0;
     const int Failed = posix_spawn(&Pid, Argv[0], &Actions, nullptr, Argv.data(), environ);

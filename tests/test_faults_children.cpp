@@ -298,7 +298,7 @@ TEST(ChildRecords, PortNameCannotForgeARecord)
     ASSERT_EQ(Audit.size(), 2u);
     for (const std::string &Record : Audit) {
         EXPECT_EQ(Record.find("\tok\t"), std::string::npos) << Record;
-        EXPECT_EQ(std::count(Record.begin(), Record.end(), '\t'), 10) << Record;
+        EXPECT_EQ(std::count(Record.begin(), Record.end(), '\t'), 11) << Record;
     }
     EXPECT_EQ(Silent.GivenBack(), "");
 }

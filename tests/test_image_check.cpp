@@ -285,29 +285,33 @@ const std::string NotStored = "Z zestawu bazowego, bo urządzenie ich nie przech
 const TReportRow ReportRows[] = {
     {"DefaultImage",
      {},
-     {NotStored, "Z zestawu bazowego, bo urządzenie ich nie podaje: 17 kodów SMS wyłączonych lub pustych, okres "
-                 "testu (test wyłączony), PIN karty SIM (brak w urządzeniu), 4 czasy powrotu wyjść (powrót wyłączony)."}},
+     {NotStored, "Z zestawu bazowego, bo urządzenie ich nie podaje: 17 kodów SMS wyłączonych lub pustych, "
+                 "16 przełączników „po SMS” przy pustych kodach, okres testu (test wyłączony), "
+                 "PIN karty SIM (brak w urządzeniu), 4 czasy powrotu wyjść (powrót wyłączony)."}},
     {"TestCodeRevertAndPinOn",
      {{28, {60}}, {31, {20}}, {300, Chars("AB")}, {150, Cat(Cat({13, 242}, SimPrefix), Chars("1234"))}},
      {NotStored,
-      "Z zestawu bazowego, bo urządzenie ich nie podaje: 16 kodów SMS wyłączonych lub pustych, 3 czasy powrotu wyjść "
-      "(powrót wyłączony)."}},
+      "Z zestawu bazowego, bo urządzenie ich nie podaje: 16 kodów SMS wyłączonych lub pustych, "
+      "15 przełączników „po SMS” przy pustych kodach, 3 czasy powrotu wyjść (powrót wyłączony)."}},
     {"EveryRevertOn",
      {{31, {1, 2, 3, 4}}},
-     {NotStored, "Z zestawu bazowego, bo urządzenie ich nie podaje: 17 kodów SMS wyłączonych lub pustych, okres "
-                 "testu (test wyłączony), PIN karty SIM (brak w urządzeniu)."}},
+     {NotStored, "Z zestawu bazowego, bo urządzenie ich nie podaje: 17 kodów SMS wyłączonych lub pustych, "
+                 "16 przełączników „po SMS” przy pustych kodach, okres testu (test wyłączony), "
+                 "PIN karty SIM (brak w urządzeniu)."}},
     {"ForeignSimPin",
      {{150, Cat({13, 242}, Chars("ABCDEFGH1234"))}},
      {NotStored,
-      "Z zestawu bazowego, bo urządzenie ich nie podaje: 17 kodów SMS wyłączonych lub pustych, okres testu (test "
-      "wyłączony), 4 czasy powrotu wyjść (powrót wyłączony).",
+      "Z zestawu bazowego, bo urządzenie ich nie podaje: 17 kodów SMS wyłączonych lub pustych, "
+      "16 przełączników „po SMS” przy pustych kodach, okres testu (test wyłączony), "
+      "4 czasy powrotu wyjść (powrót wyłączony).",
       "Z zestawu bazowego, bo ich bajty są uszkodzone: SimPin.", "Uwagi do obrazu pamięci (1):",
       "  0x0096 (150), 16 B: SimPin: rekord o długości 13 nie jest rekordem PIN-u"}},
     {"OneFindingOverManyFieldsIsOneLine",
      {{6, {0, 0}}, {10, {0}}, {67, {0, 0, 0, 0, 0, 0, 0, 0}}},
      {NotStored,
-      "Z zestawu bazowego, bo urządzenie ich nie podaje: 17 kodów SMS wyłączonych lub pustych, okres testu (test "
-      "wyłączony), PIN karty SIM (brak w urządzeniu), 4 czasy powrotu wyjść (powrót wyłączony).",
+      "Z zestawu bazowego, bo urządzenie ich nie podaje: 17 kodów SMS wyłączonych lub pustych, "
+      "16 przełączników „po SMS” przy pustych kodach, okres testu (test wyłączony), "
+      "PIN karty SIM (brak w urządzeniu), 4 czasy powrotu wyjść (powrót wyłączony).",
       "Uwagi do obrazu pamięci (11):", "  0x0006 (6), 1 B: RingOutDuration: 0 poza zakresem 1..255",
       "  0x0007 (7), 1 B: RingOutRetryDelay: 0 poza zakresem 1..255", "  0x000A (10), 1 B: RingInMode: 0 poza zakresem 1..3",
       "  0x0043 (67) … 0x004A (74), 8 pól: Inputs[1].DelayTime … Inputs[8].DelayTime: 0 poza zakresem 1..255"}},

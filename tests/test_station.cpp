@@ -363,6 +363,7 @@ public:
         Add(Port, "D " + D.Setting + ": " + D.SetValue + " / " + D.DeviceValue + " @" + std::to_string(D.Offset) + "+" +
                       std::to_string(D.Count));
     }
+    void PortUnit(size_t Port, const std::string &Key) override { Add(Port, "U " + Key); }
     void PortFinished(size_t Port, const TPortRecord &Record) override
     {
         Add(Port, std::string("F ") + PortResultName(Record.Result));
@@ -602,6 +603,8 @@ TEST(Station, SetPerPortAndRefusal)
     EXPECT_EQ(Host.Records[2].Result, TPortResult::Start);
     EXPECT_EQ(Host.Records[2].Error, "brak kolejnej jednostki w tabeli");
     EXPECT_EQ(Host.Calls[2], (std::vector<std::string>{"F start"}));
+    for (size_t I = 0; I < 2; ++I)
+        EXPECT_EQ(Host.Calls[I].front(), "U SN-" + std::to_string(100 + I)) << "the unit before its run";
 }
 
 // A child that cannot be started has a record of its own; the others run.
@@ -801,6 +804,7 @@ TEST(StationJob, AuditLineReadsBack)
     R.Result = TPortResult::Deadline;
     R.DurationMs = 31234;
     R.Error = "zakończony po czasie";
+    R.UnitKey = "J-017";
     TPortRecord Back;
     std::string Host;
     ASSERT_TRUE(ParseAuditLine(AuditLine(R, "stanowisko-1"), Back, Host));
@@ -810,7 +814,8 @@ TEST(StationJob, AuditLineReadsBack)
     EXPECT_EQ(Back.Result, TPortResult::Deadline);
     EXPECT_EQ(Back.Mode, RunModeRead);
     EXPECT_EQ(Back.DurationMs, 31234);
-    for (const char *Other : {"", "a\tb", "1\t2\t3\t4\t5\t6\t7\t8\t9\t10\t11\t12\n"})
+    EXPECT_EQ(Back.UnitKey, "J-017");
+    for (const char *Other : {"", "a\tb", "1\t2\t3\t4\t5\t6\t7\t8\t9\t10\t11\t12\t13\n"})
         EXPECT_FALSE(ParseAuditLine(Other, Back, Host)) << Other;
 }
 

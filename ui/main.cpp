@@ -1,10 +1,12 @@
 #include "UMain.h"
+#include "UStandardStreams.h"
 
 #include <QApplication>
 #include <QGuiApplication>
 
 int main(int argc, char *argv[])
 {
+    OpenStandardStreams();
     ChoosePlatform();
     UsePolishLocale();
     QApplication Application(argc, argv);

@@ -34,6 +34,15 @@ void Reports(CLI::App &Sub, TCliArgs &Args)
     Sub.add_option("--log", Args.Log)->type_name("PLIK");
 }
 
+// How a units table's CSV is read, where detection is not wanted.
+void CsvChoices(CLI::App &Sub, TCliArgs &Args)
+{
+    Sub.add_option("--separator", Args.Separator)->check(CLI::IsMember({",", ";"}).description(""))->type_name("ZNAK");
+    Sub.add_option("--encoding", Args.Encoding)
+        ->check(CLI::IsMember({"utf-8", "cp1250"}, CLI::ignore_case).description(""))
+        ->type_name("KODOWANIE");
+}
+
 const TCommand Commands[] = {
     {"defaults", "zapisuje nowy zestaw ustawień domyślnych (13676 B)", CliDefaults,
      [](CLI::App &S, TCliArgs &A) { Word(S, "OUT", A.Words[0]); }},
@@ -61,6 +70,8 @@ const TCommand Commands[] = {
      [](CLI::App &S, TCliArgs &A) {
          Word(S, "SET", A.Words[0]);
          Ports(S, A);
+         S.add_option("--units", A.Units)->type_name("TABELA");
+         CsvChoices(S, A);
          Reports(S, A);
      }},
     {"compare", "porównuje zestaw z ustawieniami urządzenia (--details: które się różnią)", CliCompare,
@@ -77,6 +88,13 @@ const TCommand Commands[] = {
          S.add_option("--base", A.Base)->type_name("SET");
          S.add_option("--image", A.Image)->type_name("IMG");
          Reports(S, A);
+     }},
+    {"units", "sprawdza tabelę jednostek na zestawie SET; --make: zestaw każdej jednostki w KATALOG", CliUnits,
+     [](CLI::App &S, TCliArgs &A) {
+         Word(S, "TABELA", A.Words[0]);
+         Word(S, "SET", A.Words[1]);
+         S.add_option("--make", A.Make)->type_name("KATALOG");
+         CsvChoices(S, A);
      }},
     {"ports", "porty szeregowe systemu; --assign kieruje Sys/COMn na port", CliPorts,
      [](CLI::App &S, TCliArgs &A) {
@@ -211,6 +229,11 @@ void ComplainAboutUsage(const CLI::ParseError &Error, const TDeclared &Declared)
 
 } // namespace
 
+void Complain(const std::string &Message)
+{
+    std::fprintf(stderr, "trackwarden-cli: %s\n", Message.c_str());
+}
+
 std::vector<TSynopsis> CommandSynopses()
 {
     const TDeclared Declared;
@@ -239,7 +262,9 @@ void PrintUsage(FILE *To)
     }
     std::fputs("program, compare i read: --port można podać wiele razy; --json: wynik każdego przebiegu jako JSON na\n"
                "standardowym wyjściu; --log PLIK: dopisuje wiersz o każdym przebiegu. Opcje i argumenty w dowolnej\n"
-               "kolejności; po -- same argumenty.\n",
+               "kolejności; po -- same argumenty.\n"
+               "program --units TABELA: każde urządzenie dostaje kolejną wolną jednostkę tabeli (CSV); zaprogramowane\n"
+               "jednostki zapisuje TABELA.used. --separator , albo ; i --encoding utf-8 albo cp1250 zamiast wykrywania.\n",
                To);
     std::fputs("Kod wyjścia: 0 powodzenie, 1 wynik negatywny, 2 błędne wywołanie, błąd pliku lub utracone wyjście,\n"
                "130/143 przebieg przerwany (Ctrl-C, SIGTERM).\n",

@@ -13,10 +13,14 @@ struct TCliArgs {
     std::array<std::string, 3> Words;
     std::vector<std::string> Ports;
     std::string Base, Image, Log, Assign;
+    std::string Units, Make, Separator, Encoding; // a units table, its sets' folder, how its CSV is read
     bool Json = false, Details = false, None = false;
 
     const std::string &operator[](size_t I) const { return Words[I]; }
 };
+
+// One line on stderr, prefixed with the program's name.
+void Complain(const std::string &Message);
 
 // Parses argv and runs the subcommand; the exit status (2 for bad usage).
 int RunCommandLine(int argc, char **argv);

@@ -1,60 +1,16 @@
-// Device images as files: decode, and what read and decode report.
+// decode: a device image file into a set, and what the base gave.
 #include "CliCommands.h"
+#include "CliFiles.h"
 
-#include "UFiles.h"
 #include "UImage.h"
-#include "UProcs.h"
 
 #include <cstdio>
 #include <memory>
 
-namespace {
-
-void PrintLine(FILE *To, const std::string &Line)
-{
-    std::fwrite(Line.data(), 1, Line.size(), To);
-    std::fputc('\n', To);
-}
-
-} // namespace
-
-bool IsImageFile(const std::string &Path)
-{
-    return Path.size() <= MaxPathLength && GetFileLength(Path) == static_cast<int32_t>(DeviceImageSize);
-}
-
-bool ReadImageFile(const std::string &Path, uint8_t (&Image)[DeviceImageSize])
-{
-    if (Path.size() <= MaxPathLength && ReadWholeFile(Path, Image, static_cast<int32_t>(DeviceImageSize)))
-        return true;
-    const int32_t Size = Path.size() <= MaxPathLength ? GetFileLength(Path) : -1;
-    if (Size < 0)
-        Complain(Path + ": Brak takiego pliku!");
-    else
-        Complain(Path + ": Błąd odczytu pliku! (" + std::to_string(Size) + " B zamiast " +
-                 std::to_string(DeviceImageSize) + " B obrazu pamięci)");
-    return false;
-}
-
-void PrintDecoding(const TImageDecoding &Decoding, FILE *To)
-{
-    for (const std::string &Line : DecodingReport(Decoding))
-        PrintLine(To, Line);
-}
-
-bool ReadBaseSet(const std::string &BasePath, TSettings &Set)
-{
-    if (!BasePath.empty())
-        return ReadSetFile(BasePath, Set);
-    SetDefaultSettings();
-    Set = Settings;
-    return true;
-}
-
 int CliDecode(const TCliArgs &Args)
 {
     const std::string &BasePath = Args.Base;
-    if (!OutputApartFromInputs(Args[1], {Args[0], BasePath}))
+    if (!FilesApart({Args[0], BasePath}, {Args[1]}))
         return ExitFailure;
     auto Set = std::make_unique<TSettings>();
     if (!ReadBaseSet(BasePath, *Set))
@@ -65,6 +21,9 @@ int CliDecode(const TCliArgs &Args)
     const TImageDecoding Decoding = DecodeDeviceImage(Image, *Set);
     if (!WriteOutFile(Args[1], Set.get(), sizeof(TSettings)))
         return ExitFailure;
-    PrintDecoding(Decoding);
+    for (const std::string &Line : DecodingReport(Decoding)) {
+        std::fwrite(Line.data(), 1, Line.size(), stdout);
+        std::fputc('\n', stdout);
+    }
     return ExitOk;
 }

@@ -3,6 +3,7 @@
 #include "CliCommands.h"
 #include "CliPorts.h"
 
+#include "UDecls.h"
 #include "UFolders.h"
 #include "UPortNames.h"
 

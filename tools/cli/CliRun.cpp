@@ -2,12 +2,15 @@
 // local run, drawn as the window's log (stdout, or stderr under --json)
 // with a progress bar on a terminal; and a station's child, which runs the
 // same and sends it up the station's channel.
+#include "CliFiles.h"
 #include "CliRun.h"
 #include "CliSystem.h"
+#include "CliUnits.h"
 
 #include "UFolders.h"
 #include "ULocalRun.h"
 #include "UPortNames.h"
+#include "UUnitsBatch.h"
 
 namespace {
 
@@ -78,25 +81,51 @@ int RunOne(const TCliArgs &Args, int32_t Mode)
     if (Mode == RunModeRead) {
         Job.OutPath = Job.SetFile = Args[0];
         Job.ImagePath = Args.Image;
-        if (!OutputApartFromInputs(Job.OutPath, {Args.Base}) ||
-            (!Job.ImagePath.empty() && !OutputApartFromInputs(Job.ImagePath, {Args.Base, Job.OutPath})))
+        // What was read is lost when it cannot be saved: found before the device is touched.
+        if (!FilesApart({Args.Base}, {Job.OutPath, Job.ImagePath}, Args.Log) || !OutFileWritable(Job.OutPath) ||
+            (!Job.ImagePath.empty() && !OutFileWritable(Job.ImagePath)))
             return ExitFailure;
-        if (!Args.Base.empty() && !ReadSetFile(Args.Base, *Set))
+        if (!Args.Base.empty() && !ReadBaseSet(Args.Base, *Set))
             return ExitFailure;
         if (!Args.Base.empty())
             Job.BaseBytes.assign(reinterpret_cast<const char *>(Set.get()), sizeof(TSettings));
     } else {
         Job.SetFile = Args[0];
+        if (!FilesApart({Args[0]}, {}, Args.Log))
+            return ExitFailure;
         if (!ReadSetFile(Args[0], *Set))
             return ExitFailure;
         Job.SetBytes.assign(reinterpret_cast<const char *>(Set.get()), sizeof(TSettings));
+    }
+    TUnitsBatch Batch;
+    if (!Args.Units.empty()) {
+        if (const int Status = OpenUnitsBatch(Args, *Set, Batch); Status != ExitOk)
+            return Status;
     }
     TReports Reports;
     if (!Reports.Open(Args.Log, Args.Json))
         return ExitFailure;
     TPortRecord Record = BeginRecord(Job.Port, Mode, Job.SetFile);
+    if (!Args.Units.empty()) {
+        // The unit's row is taken before the port is opened: a table that has run out touches no device.
+        TRunSet Unit;
+        std::string Refusal;
+        if (!Batch.Take(0, Unit, Refusal)) {
+            Complain(Refusal);
+            Record.Result = TPortResult::Start;
+            Record.Error = Refusal;
+            return Reports.Write(Record) ? ExitNegative : ExitFailure;
+        }
+        Job.SetBytes = Unit.Bytes;
+        Record.UnitKey = Unit.UnitKey;
+        std::fprintf(stderr, "Jednostka: %s\n", UnitName(Batch.Table(), Unit.UnitKey).c_str());
+    }
     TOneHost Host(Args.Json ? stderr : stdout);
     const TLocalRun Run = RunHere(Job, Host);
+    std::string JournalError;
+    const bool Settled = Batch.Settle(0, Run.Ran ? Run.Result : TPortResult::Start, JournalError);
+    if (!Settled)
+        Complain(JournalError);
     if (!Run.Ran)
         return Run.SettingsFinding ? ExitNegative : ExitFailure;
     SettleRecord(Record, Run.Outcome);
@@ -105,8 +134,12 @@ int RunOne(const TCliArgs &Args, int32_t Mode)
     Record.SetSha256 = Run.SetSha256;
     Record.ImageSha256 = Run.ImageSha256;
     Record.Error = Run.Error;
+    if (!Settled)
+        Record.Error += (Record.Error.empty() ? "" : "; ") + JournalError;
+    if (!Args.Units.empty())
+        PrintUnitsLeft(Batch, Args.Units, Args.Json ? stderr : stdout);
     const bool Recorded = Reports.Write(Record);
-    if (Run.Result == TPortResult::File || !Recorded)
+    if (Run.Result == TPortResult::File || !Recorded || !Settled)
         return ExitFailure;
     if (Run.Result == TPortResult::Interrupted && StopSignalStatus() != 0)
         return StopSignalStatus();
@@ -122,6 +155,10 @@ int RunCommand(const TCliArgs &Args, int32_t Mode)
             Complain(PortUsage());
             return ExitFailure;
         }
+    }
+    if (Args.Units.empty() && (!Args.Separator.empty() || !Args.Encoding.empty())) {
+        Complain("--separator i --encoding dotyczą tabeli jednostek (--units)");
+        return ExitFailure;
     }
     if (Args.Details && Args.Ports.size() > 1) {
         Complain("--details: różnice wskazuje porównanie z jednym portem");

@@ -1,19 +1,14 @@
+// The subcommands on sets: defaults, image, check, dump and diff.
 #include "CliCommands.h"
-#include "CliSystem.h"
+#include "CliFiles.h"
 
 #include "UFields.h"
-#include "UFiles.h"
 #include "UImage.h"
 #include "UProcs.h"
 
 #include <cstdio>
-#include <sys/stat.h>
 
 namespace {
-
-const char *const ReadError = "Błąd odczytu pliku!";
-const char *const WriteError = "Błąd zapisu pliku!";
-const char *const NoSuchFile = "Brak takiego pliku!";
 
 void PrintLine(const std::string &Line)
 {
@@ -23,62 +18,6 @@ void PrintLine(const std::string &Line)
 
 } // namespace
 
-void Complain(const std::string &Message)
-{
-    std::fprintf(stderr, "trackwarden-cli: %s\n", Message.c_str());
-}
-
-bool ReadSetFile(const std::string &Path, TSettings &Set)
-{
-    if (PathLength(Path) > MaxPathLength) {
-        Complain(Path + ": " + ReadError + " (ścieżka dłuższa niż " + std::to_string(MaxPathLength) + " znaków)");
-        return false;
-    }
-    if (!FileExistsByName(Path)) {
-        Complain(Path + ": " + NoSuchFile);
-        return false;
-    }
-    // Read aside: a failed read may leave part of the buffer overwritten.
-    TSettings Read;
-    if (ReadWholeFile(Path, &Read, sizeof Read)) {
-        Set = Read;
-        return true;
-    }
-    const int64_t Size = GetFullFileLength(Path);
-    if (Size >= 0 && Size != static_cast<int64_t>(sizeof Read))
-        Complain(Path + ": " + ReadError + " (" + std::to_string(Size) + " B zamiast " + std::to_string(sizeof Read) +
-                 " B)");
-    else
-        Complain(Path + ": " + ReadError + " (plik zajęty lub niedostępny)");
-    return false;
-}
-
-bool WriteOutFile(const std::string &Path, const void *Data, int32_t Count)
-{
-    if (PathLength(Path) > MaxPathLength) {
-        Complain(Path + ": " + WriteError + " (ścieżka dłuższa niż " + std::to_string(MaxPathLength) + " znaków)");
-        return false;
-    }
-    if (!WriteWholeFile(Path, Data, Count)) {
-        struct stat St;
-        const bool ReadOnly = stat(Path.c_str(), &St) == 0 && (St.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
-        Complain(Path + ": " + WriteError + (ReadOnly ? " (plik tylko do odczytu)" : ""));
-        return false;
-    }
-    return true;
-}
-
-bool OutputApartFromInputs(const std::string &Output, const std::vector<std::string> &Inputs)
-{
-    for (const std::string &Input : Inputs) {
-        if (SameFile(Output, Input)) {
-            Complain(Output + ": to ten sam plik co " + Input + "; nic nie zapisano");
-            return false;
-        }
-    }
-    return true;
-}
-
 int CliDefaults(const TCliArgs &Args)
 {
     SetDefaultSettings();
@@ -87,7 +26,7 @@ int CliDefaults(const TCliArgs &Args)
 
 int CliImage(const TCliArgs &Args)
 {
-    if (!OutputApartFromInputs(Args[1], {Args[0]}))
+    if (!FilesApart({Args[0]}, {Args[1]}))
         return ExitFailure;
     if (!ReadSetFile(Args[0], Settings))
         return ExitFailure;

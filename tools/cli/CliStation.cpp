@@ -1,14 +1,17 @@
 // program / compare / read on several ports: the station runs a child per
 // port; here they are drawn (status lines on a terminal, else every line
 // whole with its port in front), recorded and summed up.
+#include "CliFiles.h"
 #include "CliRun.h"
 #include "CliSystem.h"
+#include "CliUnits.h"
 
 #include "UFolders.h"
 #include "UPortNames.h"
 #include "UProcs.h"
 #include "URunLines.h"
 #include "UStation.h"
+#include "UUnitsBatch.h"
 
 #include <algorithm>
 #include <chrono>
@@ -64,7 +67,7 @@ class TCliHost : public TStationHost {
 public:
     TCliHost(const TCliArgs &Args, TReports &Reports)
         : Ports(Args.Ports), Reports(Reports), Human(Args.Json ? stderr : stdout), Terminal(IsTerminal(Human)),
-          Json(Args.Json), Statuses(Ports.size()), Records(Ports.size())
+          Json(Args.Json), Statuses(Ports.size()), Records(Ports.size()), Units(Ports.size())
     {
         for (const std::string &Port : Ports)
             PortWidth = std::max(PortWidth, Columns(Shown(Port)));
@@ -91,6 +94,7 @@ public:
         else if (Kind != TNoteKind::Preparation)
             Above(To, Shown(Ports[Port]) + ": " + Text);
     }
+    void PortUnit(size_t Port, const std::string &Key) override { Units[Port] = Shown(Key); }
     void PortStatus(size_t Port, const TRunStatus &Status) override
     {
         Statuses[Port] = Status;
@@ -129,6 +133,7 @@ private:
     const bool Terminal, Json;
     std::vector<TRunStatus> Statuses;
     std::vector<TPortRecord> Records;
+    std::vector<std::string> Units; // of a units table, as each run starts
     size_t PortWidth = 4;
     int Drawn = 0;
     TClock::time_point LastDraw;
@@ -142,6 +147,8 @@ std::string TCliHost::StatusLine(size_t Port) const
     if (Record.Result != TPortResult::None)
         return Line + ResultText(Record) + "  " + Seconds(Record.DurationMs);
     const TRunStatus &S = Statuses[Port];
+    if (!Units[Port].empty())
+        Line += Units[Port] + "  ";
     Line += Fit(PhaseText(S.Phase), 40);
     if (S.Phase == TRunPhase::Writing || S.Phase == TRunPhase::Verifying || S.Phase == TRunPhase::Reading) {
         constexpr int32_t Width = 20;
@@ -194,18 +201,23 @@ void TCliHost::Above(FILE *To, const std::string &Text)
 
 void TCliHost::Summary() const
 {
-    size_t VersionWidth = 6, OutcomeWidth = 5;
+    size_t VersionWidth = 6, OutcomeWidth = 5, UnitWidth = 0;
     for (const TPortRecord &R : Records) {
         VersionWidth = std::max(VersionWidth, Columns(R.Version));
         OutcomeWidth = std::max(OutcomeWidth, Columns(ResultText(R)));
+        if (!R.UnitKey.empty())
+            UnitWidth = std::max<size_t>({UnitWidth, 9, Columns(R.UnitKey)});
     }
-    std::string Text = "\n" + Fit("Port", PortWidth) + "  " + Fit("Wersja", VersionWidth) + "  " +
+    // A batch from a units table names each port's unit.
+    auto Unit = [UnitWidth](const std::string &Key) { return UnitWidth == 0 ? "" : Fit(Key, UnitWidth) + "  "; };
+    std::string Text = "\n" + Fit("Port", PortWidth) + "  " + Unit("Jednostka") + Fit("Wersja", VersionWidth) + "  " +
                        Fit("Wynik", OutcomeWidth) + "  Czas\n";
     std::string Failed;
     for (size_t I = 0; I < Ports.size(); ++I) {
         const TPortRecord &R = Records[I];
-        Text += Fit(Shown(Ports[I]), PortWidth) + "  " + Fit(R.Version.empty() ? "-" : R.Version, VersionWidth) +
-                "  " + Fit(ResultText(R), OutcomeWidth) + "  " + Seconds(R.DurationMs) + "\n";
+        Text += Fit(Shown(Ports[I]), PortWidth) + "  " + Unit(R.UnitKey.empty() ? "-" : Shown(R.UnitKey)) +
+                Fit(R.Version.empty() ? "-" : R.Version, VersionWidth) + "  " + Fit(ResultText(R), OutcomeWidth) +
+                "  " + Seconds(R.DurationMs) + "\n";
         if (R.Result != TPortResult::Ok)
             Failed += (Failed.empty() ? "" : ", ") + Shown(Ports[I]);
     }
@@ -242,18 +254,26 @@ int RunStation(const TCliArgs &Args, int32_t Mode)
         return ExitFailure;
     }
     if (Mode == RunModeRead) {
+        std::vector<std::string> Outputs;
         for (const TRunSet &Set : Sets)
-            if (!OutputApartFromInputs(Set.OutPath, {Args.Base}) ||
-                (!Set.ImagePath.empty() && !OutputApartFromInputs(Set.ImagePath, {Args.Base, Set.OutPath})))
+            Outputs.insert(Outputs.end(), {Set.OutPath, Set.ImagePath});
+        if (!FilesApart({Args.Base}, Outputs, Args.Log))
+            return ExitFailure;
+        for (const std::string &Output : Outputs)
+            if (!Output.empty() && !OutFileWritable(Output))
                 return ExitFailure;
         // A base set that cannot be read fails here rather than in every child.
-        if (!Args.Base.empty() && !ReadSetFile(Args.Base, *Base))
+        if (!Args.Base.empty() && !ReadBaseSet(Args.Base, *Base))
             return ExitFailure;
     } else {
-        // The set is read and checked once for every run.
+        // A units table and its journal are files of the command too.
+        const std::vector<std::string> Inputs = {Args[0], Args.Units};
+        if (!FilesApart(Inputs, {Args.Units.empty() ? std::string() : UnitsJournalPath(Args.Units)}, Args.Log))
+            return ExitFailure;
+        // The set is read and checked once for every run; each unit's set of a table was checked with the table.
         if (!ReadSetFile(Args[0], Settings))
             return ExitFailure;
-        const std::string Problem = CheckSettings();
+        const std::string Problem = Args.Units.empty() ? CheckSettings() : std::string();
         if (!Problem.empty()) {
             std::fprintf(stderr, "%s\n", LineSettingsError);
             Complain(Args[0] + ": " + Problem);
@@ -262,13 +282,19 @@ int RunStation(const TCliArgs &Args, int32_t Mode)
         Same.Bytes.assign(reinterpret_cast<const char *>(&Settings), sizeof Settings);
         Same.File = Args[0];
     }
+    TUnitsBatch Batch;
+    if (!Args.Units.empty()) {
+        if (const int Status = OpenUnitsBatch(Args, Settings, Batch); Status != ExitOk)
+            return Status;
+    }
     TReports Reports;
     if (!Reports.Open(Args.Log, Args.Json))
         return ExitFailure;
 
     TCliHost Host(Args, Reports);
+    TUnitsHost UnitsHost(Host, Batch);
     TProcessLauncher Launcher;
-    TStation Station(Host, Launcher);
+    TStation Station(Args.Units.empty() ? static_cast<TStationHost &>(Host) : UnitsHost, Launcher);
     CatchStopSignals([&Station] { Station.StopAll(); });
     TStationJob Job;
     Job.Mode = Mode;
@@ -279,9 +305,13 @@ int RunStation(const TCliArgs &Args, int32_t Mode)
         Set = Mode == RunModeRead ? Sets[Port] : Same;
         return true;
     };
+    if (!Args.Units.empty())
+        Job.SetFor = UnitsHost.Provider();
     Station.Start(std::move(Job));
     Station.Wait();
     CatchStopSignals(nullptr);
     Host.Summary();
-    return Host.Status();
+    if (!Args.Units.empty())
+        PrintUnitsLeft(Batch, Args.Units, Args.Json ? stderr : stdout);
+    return UnitsHost.JournalFailed() && StopSignalStatus() == 0 ? ExitFailure : Host.Status();
 }

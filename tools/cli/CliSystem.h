@@ -5,8 +5,10 @@
 #include <functional>
 #include <string>
 
-// True when both names lead to one existing file, through links too: the
-// same device and inode (volume and file index on Windows), whatever the names.
+// True when both names lead to one file: when both exist, the same device
+// and inode (volume and file index on Windows), whatever the names, links
+// too; else the same name once its folder is resolved (and, on Windows,
+// apart from case), so that a file not written yet is found as well.
 bool SameFile(const std::string &A, const std::string &B);
 
 // For the runs: from here on SIGINT, SIGTERM and SIGHUP (Ctrl+C, Ctrl+Break
@@ -23,3 +25,7 @@ bool IsTerminal(FILE *Stream);
 // Lets cursor movement through (Windows consoles); columns of the terminal, 80 if unknown.
 void PrepareTerminal(FILE *Stream);
 int TerminalColumns(FILE *Stream);
+
+// A UTF-8 name (a unit's key) as a file name of this system: as it is on
+// POSIX, in Windows-1250 on Windows; false when that code page lacks a character.
+bool NativeFileName(const std::string &Utf8, std::string &Name);

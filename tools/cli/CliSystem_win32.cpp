@@ -1,5 +1,7 @@
 #include "CliSystem.h"
 
+#include "Cp1250.h"
+
 #include "USerialComm.h"
 
 #include <windows.h>
@@ -50,14 +52,27 @@ bool FileIdentity(const std::string &Name, BY_HANDLE_FILE_INFORMATION &Info)
     return Ok;
 }
 
+// The full name with "." and ".." gone; names differing in case are one file.
+std::string FullName(const std::string &Name)
+{
+    char Full[MAX_PATH * 2];
+    const DWORD Size = GetFullPathNameA(Name.c_str(), sizeof Full, Full, nullptr);
+    std::string Out = Size > 0 && Size < sizeof Full ? std::string(Full, Size) : Name;
+    CharLowerBuffA(Out.data(), static_cast<DWORD>(Out.size()));
+    return Out;
+}
+
 } // namespace
 
 bool SameFile(const std::string &A, const std::string &B)
 {
+    if (A.empty() || B.empty())
+        return false;
     BY_HANDLE_FILE_INFORMATION First, Second;
-    return FileIdentity(A, First) && FileIdentity(B, Second) &&
-           First.dwVolumeSerialNumber == Second.dwVolumeSerialNumber &&
-           First.nFileIndexHigh == Second.nFileIndexHigh && First.nFileIndexLow == Second.nFileIndexLow;
+    if (FileIdentity(A, First) && FileIdentity(B, Second))
+        return First.dwVolumeSerialNumber == Second.dwVolumeSerialNumber &&
+               First.nFileIndexHigh == Second.nFileIndexHigh && First.nFileIndexLow == Second.nFileIndexLow;
+    return FullName(A) == FullName(B);
 }
 
 void CatchStopSignals(std::function<void()> OnStop)
@@ -96,4 +111,9 @@ int TerminalColumns(FILE *Stream)
     if (GetConsoleScreenBufferInfo(Console, &Info) && Info.srWindow.Right > Info.srWindow.Left)
         return Info.srWindow.Right - Info.srWindow.Left + 1;
     return 80;
+}
+
+bool NativeFileName(const std::string &Utf8, std::string &Name)
+{
+    return Utf8ToCp1250Exact(Utf8, Name);
 }

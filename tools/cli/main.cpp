@@ -3,6 +3,8 @@
 #include "CliArgs.h"
 #include "CliCommands.h"
 
+#include "UStandardStreams.h"
+
 #include <cstdio>
 
 namespace {
@@ -23,5 +25,6 @@ int CheckedOutput(int Status)
 
 int main(int argc, char **argv)
 {
+    OpenStandardStreams();
     return CheckedOutput(RunCommandLine(argc, argv));
 }

@@ -3,6 +3,7 @@
 #include "SimLine.h"
 #include "SimTerminal.h"
 #include "UFiles.h"
+#include "UStandardStreams.h"
 
 #include <cerrno>
 #include <chrono>
@@ -264,6 +265,7 @@ struct TSimLog {
 
 int main(int argc, char **argv)
 {
+    OpenStandardStreams();
     TSimArgs Args;
     if (argc < 2) {
         Usage();
