@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 
 namespace {
 
@@ -38,8 +39,10 @@ public:
         return Opened;
     }
 
+    // ctest runs the cases as processes side by side: the name must not repeat between them.
+    static inline unsigned Made = 0;
     const std::string Folder = [] {
-        const auto Path = std::filesystem::temp_directory_path() / ("tw-units-" + std::to_string(std::rand()));
+        const auto Path = std::filesystem::temp_directory_path() / ("tw-units-" + std::to_string(std::random_device{}()) + "-" + std::to_string(Made++));
         std::filesystem::create_directories(Path);
         return Path.string();
     }();
