@@ -1,5 +1,6 @@
 // trackwarden-station: the production bench's window.
 #include "UMain.h"
+#include "UStandardStreams.h"
 #include "UStationWindow.h"
 
 #include <QApplication>
@@ -7,6 +8,7 @@
 
 int main(int argc, char *argv[])
 {
+    OpenStandardStreams();
     ChoosePlatform();
     UsePolishLocale();
     QApplication Application(argc, argv);
