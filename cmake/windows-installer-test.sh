@@ -79,7 +79,7 @@ fi
 started=$(date +%s)
 timeout 300 "$wine" "$setup" /S
 echo "windows-installer-test: silent install took $(($(date +%s) - started)) s"
-for f in trackwarden.exe trackwarden-cli.exe trackwarden-screens.exe Uninstall.exe CZYTAJ.txt \
+for f in trackwarden.exe trackwarden-station.exe trackwarden-cli.exe trackwarden-screens.exe Uninstall.exe CZYTAJ.txt \
          translations/qtbase_pl.qm licenses/README.txt licenses/qt/LGPL-3.0-only.txt relink/relink.sh \
          relink/CMakeLists.txt; do
   [ -f "$dir/$f" ] || fail "not installed: $f"
@@ -87,6 +87,8 @@ done
 [ -d "$dir/Sets" ] && [ -d "$dir/Sys" ] && pass "installed into $(basename "$user_dir")\\Programs\\Trackwarden with Sets\\ and Sys\\" ||
   fail "no Sets\\ or Sys\\ beside the programs"
 [ -f "$menu/Trackwarden.lnk" ] && pass "Start-menu shortcut" || fail "no Start-menu shortcut in $menu"
+[ -f "$menu/Trackwarden - stanowisko.lnk" ] && pass "the station's Start-menu shortcut" ||
+  fail "no Start-menu shortcut of the station in $menu"
 
 # .set belongs to the window, with our icon, for this user only.
 exe=$(winpath "$dir/trackwarden.exe")

@@ -24,19 +24,6 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   "$wineserver" -w
 fi
 
-# The operators' Windows is Polish: its ANSI code page, 1250, holds the
-# Polish letters of file names. Wine takes the code page from LC_CTYPE, and
-# the locale is made in the build when the system has none.
-if ! LC_ALL=pl_PL.UTF-8 locale 2>&1 | grep -q 'Cannot set'; then
-  export LC_CTYPE=pl_PL.UTF-8
-elif [ -f /usr/share/i18n/locales/pl_PL ] && mkdir -p "$build/locale" &&
-     { [ -d "$build/locale/pl_PL.UTF-8" ] || localedef -i pl_PL -f UTF-8 "$build/locale/pl_PL.UTF-8" >/dev/null 2>&1 ||
-       [ -f "$build/locale/pl_PL.UTF-8/LC_CTYPE" ]; }; then
-  export LOCPATH="$build/locale" LC_CTYPE=pl_PL.UTF-8
-else
-  echo "windows-tests: no Polish locale (package locales), file names with Polish letters will fail" >&2
-fi
-
 # Wine has no Arial, the window's font: Liberation Sans has its metrics.
 "$wine" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Arial /t REG_SZ /d "Liberation Sans" /f >/dev/null 2>&1
 

@@ -240,6 +240,8 @@ bool TMainTask::Converse(TSerialComm &Comm)
     ClearLateInput();
     if (!AskVersion())
         return false;
+    if (Mode == RunModeProbe)
+        return true;
     if (Mode == RunModeProgram && !WritePass())
         return false;
     if (!ReadPass())
@@ -260,7 +262,7 @@ bool TMainTask::Converse(TSerialComm &Comm)
 
 bool TMainTask::AskVersion()
 {
-    int32_t Tries = VersionTries;
+    int32_t Tries = Mode == RunModeProbe ? 1 : VersionTries;
     for (int32_t Try = 0; Try < Tries; ++Try) {
         FrameBuffer[0] = CommandVersion;
         const int32_t Count = Exchange(1, VersionTimeOutMs, 3 + 1);
@@ -487,7 +489,7 @@ bool StartRun(TRunFrontEnd &FrontEnd, int32_t Mode)
     WaitRunEnd();
 
     FrontEnd.ClearLog();
-    if (Mode != RunModeRead && !PrepareImage(FrontEnd))
+    if (Mode != RunModeRead && Mode != RunModeProbe && !PrepareImage(FrontEnd))
         return false;
 
     PortIndex = FrontEnd.ChosenPort();

@@ -80,6 +80,10 @@ constexpr int32_t RunModeCompare = 2;
 // block that still differs after its tries and reads on to the end.
 constexpr int32_t RunModeRead = 3;
 constexpr int32_t RunModeCompareDetails = 4;
+// A probe: the wake-up and one version request, then the port is closed;
+// no set, no pass, no reset. A station asks an idle port whether a device
+// is there with it.
+constexpr int32_t RunModeProbe = 5;
 
 // What the worker hands over. Each call returns only when the front end has
 // done it (the window: a blocking queued call onto its own thread), and the
@@ -114,7 +118,7 @@ public:
     virtual TRunOptions ChosenRunOptions() { return {}; }
 };
 
-extern int32_t RunMode;                   // 1 programming, 2 comparison, 3 read, 4 detailed comparison
+extern int32_t RunMode;                   // 1 programming, 2 comparison, 3 read, 4 detailed comparison, 5 probe
 extern std::atomic<int32_t> ProgressBytes; // bytes handled in the current pass, 0..8192
 extern bool RunInProgress;                 // touched on the front end's thread only
 // The device's bytes of the last read or detailed comparison, whole when its

@@ -141,6 +141,13 @@ std::string EncodeChildRecord(const TChildRecord &R)
         Put.Text(R.Done.ImageSha256);
         Put.Text(R.Done.Error);
         break;
+    case TChildKind::Difference:
+        Put.Text(R.Difference.Setting);
+        Put.Text(R.Difference.SetValue);
+        Put.Text(R.Difference.DeviceValue);
+        Put.I32(static_cast<int32_t>(R.Difference.Offset));
+        Put.I32(static_cast<int32_t>(R.Difference.Count));
+        break;
     }
     const auto Length = static_cast<uint32_t>(Put.Out.size());
     std::string Framed(4, '\0');
@@ -221,6 +228,13 @@ bool TChildRecordReader::Next(TChildRecord &R)
         R.Done.Error = Take.Text();
         break;
     }
+    case TChildKind::Difference:
+        R.Difference.Setting = Take.Text();
+        R.Difference.SetValue = Take.Text();
+        R.Difference.DeviceValue = Take.Text();
+        R.Difference.Offset = static_cast<uint32_t>(Take.I32());
+        R.Difference.Count = static_cast<uint32_t>(Take.I32());
+        break;
     default: Take.Bad = true; break;
     }
     if (!Take.Whole()) {

@@ -21,6 +21,7 @@ enum class TChildKind : uint8_t {
     Status,  // TRunStatus
     Outcome, // TRunOutcome, once
     Done,    // the last record: what the child will exit with
+    Difference, // a detailed comparison's difference, as a value
 };
 
 // What words beside a run's log are.
@@ -43,6 +44,14 @@ struct TChildJob {
     std::string BaseBytes;          // read: the base set, or empty for a new default set
 };
 
+// What a detailed comparison found different: a setting named as dump names
+// it, or (Setting empty) a run of bytes no setting explains.
+struct TSettingDifference {
+    std::string Setting;
+    std::string SetValue, DeviceValue; // the values as text, or the bytes in hex
+    uint32_t Offset = 0, Count = 0;    // the run of bytes
+};
+
 struct TChildDone {
     int32_t ExitStatus = 0;
     TPortResult Result = TPortResult::None; // the outcome's, or File, or Start
@@ -58,6 +67,7 @@ struct TChildRecord {
     TRunOutcome Outcome; // Outcome
     TChildJob Job;       // Start
     TChildDone Done;     // Done
+    TSettingDifference Difference; // Difference
 };
 
 // A record far larger than any real one is a broken stream, not a record.

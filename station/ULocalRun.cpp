@@ -97,8 +97,11 @@ void ReportDifferences(TStationHost &Host)
         Host.PortNote(0, TNoteKind::Problem, "nie odczytano całej pamięci urządzenia: różnic nie da się wskazać");
         return;
     }
-    for (const TImageDifference &D : CompareDeviceImage(Settings, ReadImage))
+    for (const TImageDifference &D : CompareDeviceImage(Settings, ReadImage)) {
         Host.PortNote(0, TNoteKind::Report, ImageDifferenceText(D));
+        Host.PortDifference(0, {D.Field != nullptr ? D.Field->Name : std::string(), D.SetValue, D.DeviceValue,
+                                D.Offset, D.Count});
+    }
 }
 
 // Sends what the run says up the station's channel.
@@ -127,6 +130,13 @@ public:
         R.Status = Status;
         Channel.Send(R);
     }
+    void PortDifference(size_t, const TSettingDifference &Difference) override
+    {
+        TChildRecord R;
+        R.Kind = TChildKind::Difference;
+        R.Difference = Difference;
+        Channel.Send(R);
+    }
     void PortFinished(size_t, const TPortRecord &) override {}
 
 private:
@@ -150,10 +160,12 @@ TLocalRun RunHere(const TChildJob &Job, TStationHost &Host)
         return Run;
     }
     auto Base = std::make_unique<TSettings>();
-    const std::string &Bytes = Job.Mode == RunModeRead ? Job.BaseBytes : Job.SetBytes;
+    // A read's set comes from its base; a probe needs none.
+    const bool Reads = Job.Mode == RunModeRead || Job.Mode == RunModeProbe;
+    const std::string &Bytes = Reads ? Job.BaseBytes : Job.SetBytes;
     if (Bytes.size() == sizeof(TSettings)) {
-        std::memcpy(Job.Mode == RunModeRead ? Base.get() : &Settings, Bytes.data(), sizeof(TSettings));
-    } else if (Job.Mode == RunModeRead && Bytes.empty()) {
+        std::memcpy(Reads ? Base.get() : &Settings, Bytes.data(), sizeof(TSettings));
+    } else if (Reads && Bytes.empty()) {
         SetDefaultSettings();
         *Base = Settings;
     } else {
@@ -167,7 +179,7 @@ TLocalRun RunHere(const TChildJob &Job, TStationHost &Host)
         return Run;
     }
     Run.Ran = true;
-    if (Job.Mode != RunModeRead) {
+    if (!Reads) {
         Run.SetSha256 = Sha256Hex(&Settings, sizeof Settings);
         Run.ImageSha256 = Sha256Hex(DeviceImage, sizeof DeviceImage);
     }

@@ -41,6 +41,12 @@ struct TPortList {
 };
 TPortList ListSerialPorts(const TPortsSystem &System);
 
+// The ports a station offers: every port discovery finds, then each
+// Sys/COMn link that points at none of them (a simulator's pseudo-terminal,
+// a device discovery cannot see) while its target is there: named by the
+// link's path, with COMn in ComLinks and its target as Description.
+TPortList StationPorts(const TPortsSystem &System);
+
 // One name per device, so that two names of one port compare equal.
 std::string CanonicalDeviceName(const std::string &Name);
 // The stable name (the by-id link on Linux) of the device a port name opens, else empty.

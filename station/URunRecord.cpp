@@ -6,6 +6,8 @@
 #include "URunLines.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -97,6 +99,7 @@ const char *RunModeName(int32_t Mode)
     case RunModeCompare:
     case RunModeCompareDetails: return "compare";
     case RunModeRead: return "read";
+    case RunModeProbe: return "probe";
     }
     return "";
 }
@@ -137,14 +140,71 @@ std::string JsonRecord(const TPortRecord &R)
 
 std::string AuditLine(const TPortRecord &R, const std::string &Host)
 {
-    const std::string Fields[] = {R.Time,      Host,        R.Port,
-                                  R.StablePort, R.Version,  R.SetFile,
-                                  R.SetSha256, RunModeName(R.Mode), PortResultName(R.Result),
-                                  std::to_string(R.DurationMs), R.Error, R.UnitKey, FastExchangeName(R.Fast)};
+    std::string Fields[AuditFieldCount];
+    Fields[AuditTime] = R.Time;
+    Fields[AuditHost] = Host;
+    Fields[AuditPort] = R.Port;
+    Fields[AuditStablePort] = R.StablePort;
+    Fields[AuditVersion] = R.Version;
+    Fields[AuditSetFile] = R.SetFile;
+    Fields[AuditSetSha256] = R.SetSha256;
+    Fields[AuditMode] = RunModeName(R.Mode);
+    Fields[AuditResult] = PortResultName(R.Result);
+    Fields[AuditDurationMs] = std::to_string(R.DurationMs);
+    Fields[AuditError] = R.Error;
+    Fields[AuditUnitKey] = R.UnitKey;
+    Fields[AuditFast] = FastExchangeName(R.Fast);
     std::string Line;
     for (const std::string &Field : Fields)
         Line += (Line.empty() ? "" : "\t") + AuditField(Field);
     return Line + "\n";
+}
+
+bool ParseAuditLine(std::string Line, TPortRecord &R, std::string &Host)
+{
+    if (!Line.empty() && Line.back() == '\n')
+        Line.pop_back();
+    if (!Line.empty() && Line.back() == '\r')
+        Line.pop_back();
+    std::vector<std::string> Fields;
+    for (size_t At = 0;;) {
+        const size_t Tab = Line.find('\t', At);
+        Fields.push_back(Line.substr(At, Tab == std::string::npos ? std::string::npos : Tab - At));
+        if (Tab == std::string::npos)
+            break;
+        At = Tab + 1;
+    }
+    // Lines written before the fast exchange's field have all the others.
+    if (Fields.size() == AuditFast)
+        Fields.push_back(FastExchangeName(TFastExchange::Off));
+    if (Fields.size() != AuditFieldCount)
+        return false;
+    for (std::string &Field : Fields)
+        if (Field == "-")
+            Field.clear();
+    R = TPortRecord();
+    R.Time = Fields[AuditTime];
+    Host = Fields[AuditHost];
+    R.Port = Fields[AuditPort];
+    R.StablePort = Fields[AuditStablePort];
+    R.Version = Fields[AuditVersion];
+    R.SetFile = Fields[AuditSetFile];
+    R.SetSha256 = Fields[AuditSetSha256];
+    for (const int32_t Mode : {RunModeProgram, RunModeCompare, RunModeRead, RunModeProbe})
+        if (Fields[AuditMode] == RunModeName(Mode))
+            R.Mode = Mode;
+    for (int Result = 0; Result <= static_cast<int>(TPortResult::Deadline); ++Result)
+        if (Fields[AuditResult] == PortResultName(static_cast<TPortResult>(Result)))
+            R.Result = static_cast<TPortResult>(Result);
+    R.DurationMs = std::strtoll(Fields[AuditDurationMs].c_str(), nullptr, 10);
+    R.Error = Fields[AuditError];
+    R.UnitKey = Fields[AuditUnitKey];
+    for (const TFastExchange Fast : {TFastExchange::Off, TFastExchange::On, TFastExchange::Fallback})
+        if (Fields[AuditFast] == FastExchangeName(Fast)) {
+            R.Fast = Fast;
+            return true;
+        }
+    return false;
 }
 
 std::string ResultText(const TPortRecord &R)

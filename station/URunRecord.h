@@ -28,7 +28,7 @@ TPortResult PortResultOf(TRunResult Result);
 // "ok", "port", "no-reply", "write", "verify", "read", "interrupted", "file",
 // "start", "crashed", "deadline"; "" for None.
 const char *PortResultName(TPortResult Result);
-// "program", "compare", "read" (a detailed comparison is a comparison).
+// "program", "compare", "read" (a detailed comparison is a comparison), "probe".
 const char *RunModeName(int32_t Mode);
 
 struct TPortRecord {
@@ -56,10 +56,19 @@ void SettleRecord(TPortRecord &Record, const TRunOutcome &Outcome);
 
 // One line without its newline; unknown values are null.
 std::string JsonRecord(const TPortRecord &Record);
+// The audit line's fields, in their order.
+enum TAuditField {
+    AuditTime, AuditHost, AuditPort, AuditStablePort, AuditVersion, AuditSetFile, AuditSetSha256, AuditMode,
+    AuditResult, AuditDurationMs, AuditError, AuditUnitKey, AuditFast, AuditFieldCount
+};
 // Tab-separated, ending in a newline: time, host, port, stable name,
 // version, set file, set SHA-256, mode, result, duration in ms, error, unit
 // key, fast exchange; "-" for an unknown value.
 std::string AuditLine(const TPortRecord &Record, const std::string &Host);
+// An audit line back into what it holds (a window's view of the log);
+// false for a line of another shape. Tries are not in it; a line written
+// before the fast exchange's field reads as "off".
+bool ParseAuditLine(std::string Line, TPortRecord &Record, std::string &Host);
 
 // The run's words for a summary: the line its log ends with for the result
 // ("Błąd weryfikacji ustawień!"), or what a station says of a run it ended.

@@ -1,5 +1,6 @@
 #include "UStation.h"
 
+#include "UAuditLog.h"
 #include "UPortNames.h"
 #include "USha256.h"
 
@@ -53,8 +54,10 @@ bool PortsApart(const std::vector<std::string> &Ports, std::string &Error)
 }
 
 bool ReadFilesOfPorts(const std::vector<std::string> &Ports, const std::string &OutFolder,
-                      const std::string &ImageFolder, std::vector<TRunSet> &Sets, std::string &Error)
+                      const std::string &ImageFolder, std::vector<TRunSet> &Sets, std::string &Error,
+                      const std::string &Stamp)
 {
+    const std::string Suffix = Stamp.empty() ? std::string() : "-" + Stamp;
     for (const std::string *Folder : {&OutFolder, &ImageFolder}) {
         std::error_code Code;
         if (Folder->empty() || std::filesystem::is_directory(*Folder, Code))
@@ -68,24 +71,39 @@ bool ReadFilesOfPorts(const std::vector<std::string> &Ports, const std::string &
     };
     std::vector<std::string> Names;
     for (size_t I = 0; I < Ports.size(); ++I) {
-        std::string Name = PortFileName(Ports[I], ".set");
+        std::string Name = PortFileName(Ports[I], (Suffix + ".set").c_str());
         // One file name apart from case too: Windows' file names ignore it.
         for (char &C : Name)
             C = static_cast<char>(std::tolower(static_cast<unsigned char>(C)));
         for (size_t J = 0; J < I; ++J) {
             if (Names[J] != Name)
                 continue;
-            Error = "porty " + Ports[J] + " i " + Ports[I] + " dałyby ten sam plik " + PortFileName(Ports[I], ".set");
+            Error = "porty " + Ports[J] + " i " + Ports[I] + " dałyby ten sam plik " +
+                    PortFileName(Ports[I], (Suffix + ".set").c_str());
             return false;
         }
         Names.push_back(Name);
         TRunSet Set;
-        Set.File = Set.OutPath = InFolder(OutFolder, PortFileName(Ports[I], ".set"));
+        Set.File = Set.OutPath = InFolder(OutFolder, PortFileName(Ports[I], (Suffix + ".set").c_str()));
         if (!ImageFolder.empty())
-            Set.ImagePath = InFolder(ImageFolder, PortFileName(Ports[I], ".img"));
+            Set.ImagePath = InFolder(ImageFolder, PortFileName(Ports[I], (Suffix + ".img").c_str()));
         Sets.push_back(Set);
     }
     return true;
+}
+
+std::string FileTimeStamp()
+{
+    // 2026-12-08T14:05:09+01:00: the digits of the date, then of the time.
+    const std::string Iso = IsoTimeNow();
+    std::string Stamp;
+    for (size_t I = 0; I < Iso.size() && I < 19; ++I) {
+        if (Iso[I] == 'T')
+            Stamp += '-';
+        else if (std::isdigit(static_cast<unsigned char>(Iso[I])))
+            Stamp += Iso[I];
+    }
+    return Stamp;
 }
 
 TStationClock &SteadyClock()
@@ -308,6 +326,7 @@ void TStation::TakeRecords(size_t Index)
         case TChildKind::Line: Host.PortLine(Index, Record.Text); break;
         case TChildKind::Note: Host.PortNote(Index, Record.Note, Record.Text); break;
         case TChildKind::Status: Host.PortStatus(Index, Record.Status); break;
+        case TChildKind::Difference: Host.PortDifference(Index, Record.Difference); break;
         case TChildKind::Outcome:
             Run.HasOutcome = true;
             Run.Outcome = Record.Outcome;

@@ -61,6 +61,8 @@ public:
     virtual void PortNote(size_t Port, TNoteKind Kind, const std::string &Text) = 0;
     // Phase, progress and tries, at every progress, phase and failed try.
     virtual void PortStatus(size_t Port, const TRunStatus &Status) = 0;
+    // A detailed comparison's differences, each also said as a report note.
+    virtual void PortDifference(size_t, const TSettingDifference &) {}
     virtual void PortFinished(size_t Port, const TPortRecord &Record) = 0;
     // The unit of a units table the port's run is for, right before it starts.
     virtual void PortUnit(size_t, const std::string &) {}
@@ -73,9 +75,14 @@ bool PortsApart(const std::vector<std::string> &Ports, std::string &Error);
 // A read on several ports: OutFolder (and ImageFolder, when given) are
 // folders, and each port's set (and image) gets a file of its own there,
 // named after the port; two ports that would give one file name, apart
-// from case too, are refused. Sets get File, OutPath and ImagePath.
+// from case too, are refused. Sets get File, OutPath and ImagePath. With a
+// Stamp the names are <port>-<Stamp>.set and .img, so that every read of a
+// port keeps its own files.
 bool ReadFilesOfPorts(const std::vector<std::string> &Ports, const std::string &OutFolder,
-                      const std::string &ImageFolder, std::vector<TRunSet> &Sets, std::string &Error);
+                      const std::string &ImageFolder, std::vector<TRunSet> &Sets, std::string &Error,
+                      const std::string &Stamp = {});
+// The local date and time for file names: 20261209-141503.
+std::string FileTimeStamp();
 
 // Where the station's deadlines take the time from; tests give their own.
 class TStationClock {

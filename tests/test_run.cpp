@@ -90,6 +90,14 @@ const TRunRow Rows[] = {
      RunModeProgram, WriteFails, Upto(96), {}, 2.4, 4, true, TRunResult::NoReply, 96, 4, ""},
     {"HangUpInThePass", TPortSetup::Simulator, {"--hang-up-after", "3"}, TMemory::Zero, RunModeProgram, WriteFails,
      Upto(64), {}, 2.4, 4, true, TRunResult::NoReply, 64, 4, ""},
+    // A probe: the wake-up and one version request, no set, no pass, no reset.
+    {"ProbeAnswered", TPortSetup::Simulator, {}, TMemory::Zero, RunModeProbe, Connected, {},
+     {{VersionRequest, 1}, {ReadBlock0, 0}, {ResetRequest, 0}}, 0.5, 1.5, false, TRunResult::Ok, -1, 0, ""},
+    {"ProbeOfSilentDevice", TPortSetup::Simulator, {"--silent"}, TMemory::Zero, RunModeProbe,
+     Join({LineOpenPort, LinePortOpen, LineConnecting}, {"", LineNoReply, "", LineEnd}), {}, {{VersionRequest, 1}},
+     0.6, 1.5, true, TRunResult::NoReply, -1, 0, ""},
+    {"ProbeOfHeldPort", TPortSetup::Held, {}, TMemory::Zero, RunModeProbe, PortFailed, {}, {{VersionRequest, 0}}, 0,
+     0.5, false, TRunResult::Port, -1, 0, "Sys/COM1: flock: Resource temporarily unavailable"},
 };
 
 class RunTest : public TRunRowTest<TRunRow> {};
@@ -141,7 +149,7 @@ TEST_P(RunTest, LogProgressAndEnd)
     if (HeldFd >= 0)
         close(HeldFd);
 
-    EXPECT_EQ(FrontEnd.Preparation, Preparation);
+    EXPECT_EQ(FrontEnd.Preparation, Row.Mode == RunModeProbe ? TLines{} : Preparation);
     EXPECT_EQ(FrontEnd.Lines(), Row.Lines);
     EXPECT_EQ(FrontEnd.Progress(), Row.Progress);
     // The buttons come back on every path, once, after the last line.

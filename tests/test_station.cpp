@@ -2,14 +2,17 @@
 // and its children, and TStation driving fake children for a fake host on a
 // fake clock. What a child says, and how its process ends, decide each
 // port's record.
+#include "UPortList.h"
 #include "UStation.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cctype>
 #include <condition_variable>
 #include <deque>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <mutex>
 #include <set>
@@ -78,6 +81,12 @@ std::vector<TChildRecord> SampleRecords()
     Done.Kind = TChildKind::Done;
     Done.Done = {2, TPortResult::File, std::string(64, 'a'), "", "nie zapisano zestawu"};
     Out.push_back(Done);
+    TChildRecord Difference;
+    Difference.Kind = TChildKind::Difference;
+    Difference.Difference = {"Users[1].PhoneNumber", "\"+48600\"", "\"\"", 0, 0};
+    Out.push_back(Difference);
+    Difference.Difference = {"", "00 00", "AB CD", 6000, 2};
+    Out.push_back(Difference);
     return Out;
 }
 
@@ -349,6 +358,11 @@ public:
     {
         Add(Port, "S " + std::to_string(static_cast<int>(Status.Phase)) + " " + std::to_string(Status.Bytes));
     }
+    void PortDifference(size_t Port, const TSettingDifference &D) override
+    {
+        Add(Port, "D " + D.Setting + ": " + D.SetValue + " / " + D.DeviceValue + " @" + std::to_string(D.Offset) + "+" +
+                      std::to_string(D.Count));
+    }
     void PortUnit(size_t Port, const std::string &Key) override { Add(Port, "U " + Key); }
     void PortFinished(size_t Port, const TPortRecord &Record) override
     {
@@ -424,6 +438,18 @@ const TStationRow StationRows[] = {
       "N bez końca wiersza", "F ok"}},
     {"DeviceFails", [](TFakeChild &C) { C.Finish(TRunResult::Verify, 1, 4096); }, TPortResult::Verify, "",
      {"F verify"}},
+    // A detailed comparison's differences come as values, beside their report lines.
+    {"DiffersInDetail",
+     [](TFakeChild &C) {
+         TChildRecord D;
+         D.Kind = TChildKind::Difference;
+         D.Difference = {"Inputs[1].DelayTime", "2", "7", 0, 0};
+         C.Say(D);
+         D.Difference = {"", "00", "FF", 8000, 1};
+         C.Say(D);
+         C.Finish(TRunResult::Verify, 1, 4096);
+     },
+     TPortResult::Verify, "", {"D Inputs[1].DelayTime: 2 / 7 @0+0", "D : 00 / FF @8000+1", "F verify"}},
     {"KilledWithoutItsRecord",
      [](TFakeChild &C) {
          C.Say(Text(TChildKind::Line, "Weryfikacja..."));
@@ -727,10 +753,12 @@ struct TFilesRow {
     std::vector<std::string> Ports;
     bool ImageFolder;
     const char *Refusal; // "" when accepted
+    std::string Stamp = {};
 };
 
 const TFilesRow FilesRows[] = {
     {"OneFileEach", {"COM3", "/dev/ttyUSB0", "/dev/serial/by-id/usb-FTDI:1"}, true, ""},
+    {"StampedNames", {"COM3", "/dev/ttyUSB0", "/dev/serial/by-id/usb-FTDI:1"}, true, "", "20261209-141503"},
     {"SameLastComponent", {"/dev/a/ttyS0", "/dev/b/ttyS0"}, false, "porty /dev/a/ttyS0 i /dev/b/ttyS0 dałyby ten sam plik ttyS0.set"},
     {"NamesApartOnlyInCase", {"COM3", "com3"}, false, "porty COM3 i com3 dałyby ten sam plik com3.set"},
 };
@@ -749,20 +777,92 @@ TEST_P(ReadFilesTest, FileOfEachPort)
     std::filesystem::create_directories(Folder);
     std::vector<TRunSet> Sets;
     std::string Error;
-    const bool Accepted = ReadFilesOfPorts(Row.Ports, Folder, Row.ImageFolder ? Folder + "/" : "", Sets, Error);
+    const bool Accepted =
+        ReadFilesOfPorts(Row.Ports, Folder, Row.ImageFolder ? Folder + "/" : "", Sets, Error, Row.Stamp);
     EXPECT_EQ(Error, Row.Refusal);
     ASSERT_EQ(Accepted, *Row.Refusal == '\0');
     if (!Accepted)
         return;
     ASSERT_EQ(Sets.size(), Row.Ports.size());
-    EXPECT_EQ(Sets[0].OutPath, Folder + "/COM3.set");
+    const std::string Stamp = Row.Stamp.empty() ? "" : "-" + Row.Stamp;
+    EXPECT_EQ(Sets[0].OutPath, Folder + "/COM3" + Stamp + ".set");
     EXPECT_EQ(Sets[0].File, Sets[0].OutPath);
-    EXPECT_EQ(Sets[1].ImagePath, Folder + "/ttyUSB0.img");
-    EXPECT_EQ(Sets[2].OutPath, Folder + "/usb-FTDI_1.set");
+    EXPECT_EQ(Sets[1].ImagePath, Folder + "/ttyUSB0" + Stamp + ".img");
+    EXPECT_EQ(Sets[2].OutPath, Folder + "/usb-FTDI_1" + Stamp + ".set");
 }
 
 INSTANTIATE_TEST_SUITE_P(Station, ReadFilesTest, ::testing::ValuesIn(FilesRows),
                          [](const auto &Info) { return std::string(Info.param.Name); });
+
+// What a window's log view reads back is what the line was made of.
+TEST(StationJob, AuditLineReadsBack)
+{
+    TPortRecord R;
+    R.Time = "2026-12-09T08:14:05+01:00";
+    R.Port = "/dev/ttyUSB0";
+    R.Version = "4.5.6";
+    R.SetFile = "Sets/klient A.set";
+    R.SetSha256 = std::string(64, 'c');
+    R.Mode = RunModeRead;
+    R.Result = TPortResult::Deadline;
+    R.DurationMs = 31234;
+    R.Error = "zakończony po czasie";
+    R.UnitKey = "J-017";
+    R.Fast = TFastExchange::Fallback;
+    TPortRecord Back;
+    std::string Host;
+    ASSERT_TRUE(ParseAuditLine(AuditLine(R, "stanowisko-1"), Back, Host));
+    EXPECT_EQ(Host, "stanowisko-1");
+    EXPECT_EQ(AuditLine(Back, Host), AuditLine(R, "stanowisko-1"));
+    EXPECT_TRUE(Back.StablePort.empty()); // "-" in the line
+    EXPECT_EQ(Back.Result, TPortResult::Deadline);
+    EXPECT_EQ(Back.Mode, RunModeRead);
+    EXPECT_EQ(Back.DurationMs, 31234);
+    EXPECT_EQ(Back.UnitKey, "J-017");
+    EXPECT_EQ(Back.Fast, TFastExchange::Fallback);
+    // A line of an older log, without the fast exchange's field.
+    const std::string Line = AuditLine(R, "stanowisko-1");
+    ASSERT_TRUE(ParseAuditLine(Line.substr(0, Line.rfind('\t')) + "\n", Back, Host));
+    EXPECT_EQ(Back.UnitKey, "J-017");
+    EXPECT_EQ(Back.Fast, TFastExchange::Off);
+    for (const char *Other : {"", "a\tb", "1\t2\t3\t4\t5\t6\t7\t8\t9\t10\t11\t12\t13\n"})
+        EXPECT_FALSE(ParseAuditLine(Other, Back, Host)) << Other;
+}
+
+TEST(StationJob, FileTimeStampIsDateDashTime)
+{
+    const std::string Stamp = FileTimeStamp();
+    ASSERT_EQ(Stamp.size(), 15u) << Stamp;
+    for (size_t I = 0; I < Stamp.size(); ++I)
+        EXPECT_TRUE(I == 8 ? Stamp[I] == '-' : std::isdigit(static_cast<unsigned char>(Stamp[I])) != 0) << Stamp;
+    EXPECT_EQ(Stamp.substr(0, 2), "20");
+}
+
+// A station's ports: the Sys/COMn links discovery cannot see, by their path,
+// in number order; dangling links and other names left out.
+TEST(StationJob, PortsIncludeComLinks)
+{
+    const std::filesystem::path Sys = std::filesystem::temp_directory_path() / "tw-station-ports" / "Sys";
+    std::filesystem::remove_all(Sys.parent_path());
+    std::filesystem::create_directories(Sys);
+    std::filesystem::create_symlink("/dev/null", Sys / "COM12");
+    std::filesystem::create_symlink("/dev/null", Sys / "COM3");
+    std::filesystem::create_symlink("/no/such/device", Sys / "COM4");
+    std::filesystem::create_symlink("/dev/null", Sys / "COMX");
+    std::ofstream(Sys / "COM5") << "not a link";
+    TPortsSystem System;
+    System.SysRoot = System.DevRoot = System.ProcRoot = (Sys.parent_path() / "none").string();
+    System.SysDir = Sys.string() + "/";
+    const TPortList List = StationPorts(System);
+    std::vector<std::string> Names;
+    for (const TSerialPortInfo &Info : List.Ports) {
+        Names.push_back(Info.Name);
+        EXPECT_EQ(Info.Description, "/dev/null");
+        EXPECT_EQ(Info.ComLinks.size(), 1u);
+    }
+    EXPECT_EQ(Names, (std::vector<std::string>{System.SysDir + "COM3", System.SysDir + "COM12"}));
+    std::filesystem::remove_all(Sys.parent_path());
+}
 
 TEST(StationJob, ReadFoldersMustBeFolders)
 {

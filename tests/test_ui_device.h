@@ -22,6 +22,9 @@ public:
 
     // Why the device is not there to run against; empty when it is.
     std::string Problem;
+    // Its port as a run in another process names it: the link's path on
+    // Linux (the child's program folder is not the test's), COMn under Wine.
+    std::string Port;
     // Its memory once stopped; nullopt where only the wrapper can see it.
     std::optional<std::vector<uint8_t>> StopAndReadMemory();
 

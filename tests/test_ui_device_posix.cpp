@@ -18,7 +18,8 @@ TTestDevice::TTestDevice(const std::string &Folder, int Port, const std::vector<
         WriteBytes(Name + ".memory", Memory.data(), Memory.size());
         Options.insert(Options.end(), {"--memory", Name + ".memory"});
     }
-    Impl->Sim = std::make_unique<TSimProcess>(Folder + "Sys/COM" + std::to_string(Port), Options);
+    this->Port = Folder + "Sys/COM" + std::to_string(Port);
+    Impl->Sim = std::make_unique<TSimProcess>(this->Port, Options);
     if (!Impl->Sim->Ready)
         Problem = "trackwarden-sim did not start for COM" + std::to_string(Port);
 }

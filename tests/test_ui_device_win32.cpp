@@ -14,6 +14,7 @@ TTestDevice::TTestDevice(const std::string &, int Port, const std::vector<uint8_
 {
     const char *Devices = std::getenv("TW_TEST_DEVICES");
     const std::string Name = "COM" + std::to_string(Port);
+    this->Port = Name;
     if (Devices == nullptr || *Devices == '\0') {
         Problem = "TW_TEST_DEVICES is not set: run this test through cmake/windows-ui-run.sh";
         return;

@@ -18,3 +18,29 @@ if(TW_BUILD_UI)
     add_dependencies(test_ui_run trackwarden-sim)
   endif()
 endif()
+
+# The station window against simulated devices (children of the test, as
+# the run tests' devices are on Linux); its runs are trackwarden-cli's children.
+# Under Wine too: programming through Wine's COM ports (cmake/windows-ui-run.sh).
+if(TW_BUILD_UI)
+  tw_add_test(test_station_window_run
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_station_window_run.cpp
+      ${CMAKE_CURRENT_SOURCE_DIR}/test_ui_device_${TW_PLATFORM}.cpp
+    LIBS trackwarden_station_ui Qt6::Widgets Qt6::Test
+    LABELS ui)
+  if(TARGET test_station_window_run)
+    add_dependencies(test_station_window_run trackwarden-cli)
+  endif()
+  if(TARGET test_station_window_run AND TARGET trackwarden-sim)
+    add_dependencies(test_station_window_run trackwarden-sim)
+  endif()
+endif()
+if(TW_BUILD_UI AND NOT WIN32)
+  tw_add_test(test_station_window
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_station_window.cpp
+    LIBS trackwarden_station_ui Qt6::Widgets Qt6::Test
+    LABELS ui)
+  if(TARGET test_station_window)
+    add_dependencies(test_station_window trackwarden-sim trackwarden-cli)
+  endif()
+endif()

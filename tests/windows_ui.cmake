@@ -11,7 +11,8 @@ if(WIN32 AND TW_BUILD_UI)
   if(EXISTS /usr/share/qt6/translations/qtbase_pl.qm)
     file(COPY /usr/share/qt6/translations/qtbase_pl.qm DESTINATION ${CMAKE_BINARY_DIR}/bin/translations)
   endif()
-  foreach(test test_ui_binding test_ui_commands test_ui_pages test_ui_run test_ui_form test_ui_controls test_ui_finish)
+  foreach(test test_ui_binding test_ui_commands test_ui_pages test_ui_run test_ui_form test_ui_controls test_ui_finish
+      test_station_window_run)
     if(TARGET ${test})
       tw_offscreen_plugin(${test})
       set_tests_properties(${test} PROPERTIES
@@ -43,4 +44,8 @@ if(WIN32 AND TW_BUILD_UI)
     CROSSCOMPILING_EMULATOR "${CMAKE_SOURCE_DIR}/cmake/windows-ui-run.sh;${CMAKE_CROSSCOMPILING_EMULATOR}")
   # Three whole runs: about a minute.
   set_tests_properties(test_ui_run PROPERTIES TIMEOUT 300)
+  # The station's two programming runs at once, each a trackwarden-cli.exe child, on the same two devices.
+  set_target_properties(test_station_window_run PROPERTIES
+    CROSSCOMPILING_EMULATOR "${CMAKE_SOURCE_DIR}/cmake/windows-ui-run.sh;${CMAKE_CROSSCOMPILING_EMULATOR}")
+  set_tests_properties(test_station_window_run PROPERTIES TIMEOUT 300)
 endif()

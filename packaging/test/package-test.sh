@@ -27,11 +27,12 @@ echo "package: $DEB"
 # Contents: the programs on the PATH, the menu entry, the icon at every size,
 # the sets' MIME type, the manual pages in English and Polish, the copyright
 # file; nothing under /usr/local.
-PROGRAMS="trackwarden trackwarden-cli trackwarden-sim"
+PROGRAMS="trackwarden trackwarden-station trackwarden-cli trackwarden-sim"
 LISTING=$(dpkg-deb --contents "$DEB")
 CONTENTS=$(awk '{print $6}' <<<"$LISTING" | sed 's#^\./#/#')
-for f in /usr/bin/trackwarden /usr/bin/trackwarden-cli /usr/bin/trackwarden-sim \
-         /usr/share/applications/trackwarden.desktop /usr/share/mime/packages/trackwarden.xml \
+for f in /usr/bin/trackwarden /usr/bin/trackwarden-station /usr/bin/trackwarden-cli /usr/bin/trackwarden-sim \
+         /usr/share/applications/trackwarden.desktop /usr/share/applications/trackwarden-station.desktop \
+         /usr/share/mime/packages/trackwarden.xml \
          /usr/share/icons/hicolor/scalable/apps/trackwarden.svg \
          /usr/share/icons/hicolor/{16x16,22x22,24x24,32x32,48x48,64x64,128x128,256x256}/apps/trackwarden.png \
          $(for p in $PROGRAMS; do echo /usr/share/man/man1/$p.1.gz /usr/share/man/pl/man1/$p.1.gz; done) \
@@ -63,8 +64,10 @@ fi
 
 ROOT="$SCRATCH/root"
 dpkg-deb -x "$DEB" "$ROOT" || fail "unpack"
-desktop-file-validate "$ROOT/usr/share/applications/trackwarden.desktop" && pass "the desktop entry is valid" ||
-  fail "the desktop entry is not valid"
+for entry in trackwarden trackwarden-station; do
+  desktop-file-validate "$ROOT/usr/share/applications/$entry.desktop" && pass "the desktop entry $entry is valid" ||
+    fail "the desktop entry $entry is not valid"
+done
 
 # Each manual page formats without a warning for a reader in the C locale
 # and in a Polish one (made here: the machine may have none).

@@ -1,0 +1,69 @@
+// A batch of the station window's runs (or one probe): the engine's
+// station and the host that hands its calls to the window's thread.
+#pragma once
+
+#include "UStationTile.h"
+#include "UStationWindow.h"
+
+#include <QMetaObject>
+#include <QPointer>
+
+// The engine's calls, handed to the window's thread without waiting for it.
+class TFStation::TBridge : public TStationHost {
+public:
+    TBridge(TFStation &Window, TBatch &Batch) : Window(&Window), Batch(Batch) {}
+    void PortLine(size_t Port, const std::string &Line) override
+    {
+        Post(Port, [Line](TStationTile &T) { T.AddLine(QString::fromStdString(Line)); });
+    }
+    void PortNote(size_t Port, TNoteKind, const std::string &Text) override
+    {
+        Post(Port, [Text](TStationTile &T) { T.AddLine(QString::fromStdString(Text)); });
+    }
+    void PortStatus(size_t Port, const TRunStatus &Status) override
+    {
+        Post(Port, [Status](TStationTile &T) { T.ShowStatus(Status); });
+    }
+    void PortDifference(size_t Port, const TSettingDifference &Difference) override
+    {
+        Post(Port, [Difference](TStationTile &T) { T.AddDifference(Difference); });
+    }
+    void PortFinished(size_t Port, const TPortRecord &Record) override
+    {
+        TBatch *Of = &Batch;
+        QMetaObject::invokeMethod(
+            Window, [W = Window, Of, Port, Record] { W->Finished(Of, Port, Record); }, Qt::QueuedConnection);
+    }
+
+private:
+    template <typename TWork>
+    void Post(size_t Port, TWork Work);
+
+    QPointer<TFStation> Window;
+    TBatch &Batch;
+};
+
+struct TFStation::TBatch {
+    std::vector<std::string> Ports;
+    bool Probe = false;
+    bool Automatic = false;
+    int32_t Mode = 0;
+    size_t Left = 0;
+    std::unique_ptr<TBridge> Host;
+    std::unique_ptr<TStation> Station; // after Host: it goes first
+};
+
+template <typename TWork>
+void TFStation::TBridge::Post(size_t Port, TWork Work)
+{
+    if (Batch.Probe)
+        return;
+    const std::string Name = Batch.Ports[Port];
+    QMetaObject::invokeMethod(
+        Window,
+        [W = Window, Name, Work] {
+            if (TStationTile *T = W->Tile(QString::fromStdString(Name)))
+                Work(*T);
+        },
+        Qt::QueuedConnection);
+}
