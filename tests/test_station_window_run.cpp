@@ -79,8 +79,9 @@ TEST(StationWindowRun, ProgramsTwoDevicesThroughThePlatformsPorts)
     const std::vector<uint8_t> Expected(Image, Image + DeviceImageSize);
     // Under Wine the wrapper compares the devices' memory itself.
     for (TTestDevice *Device : {&Blank, &Holding}) {
-        if (const auto Memory = Device->StopAndReadMemory())
+        if (const auto Memory = Device->StopAndReadMemory()) {
             EXPECT_EQ(*Memory, Expected) << Device->Port;
+        }
     }
 }
 
