@@ -42,14 +42,20 @@ TUnitsJournal::~TUnitsJournal()
 
 bool TUnitsJournal::Open(const std::string &Path, std::string &Error)
 {
-    const int Fd = open(Path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644);
+    // As the audit log: only a regular file, looked at before it is opened
+    // (a FIFO would wait for its writer) and again after.
+    struct stat St;
+    if (stat(Path.c_str(), &St) == 0 && !S_ISREG(St.st_mode)) {
+        Error = "to nie jest zwykły plik";
+        return false;
+    }
+    const int Fd = open(Path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644);
     if (Fd < 0) {
         Error = SystemError("open");
         return false;
     }
-    struct stat St;
     if (fstat(Fd, &St) != 0 || !S_ISREG(St.st_mode)) {
-        Error = "to nie zwykły plik";
+        Error = "to nie jest zwykły plik";
         close(Fd);
         return false;
     }

@@ -57,7 +57,7 @@ bool TUnitsJournal::Open(const std::string &Path, std::string &Error)
         return false;
     }
     if (GetFileType(File) != FILE_TYPE_DISK) {
-        Error = "to nie zwykły plik";
+        Error = "to nie jest zwykły plik";
         CloseHandle(File);
         return false;
     }

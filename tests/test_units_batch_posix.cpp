@@ -13,6 +13,7 @@
 #include <sstream>
 #include <thread>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -216,6 +217,18 @@ TEST(UnitsBatchProcesses, JournalThatCannotBeWrittenKeepsTheRow)
     waitpid(Pid, &Raw, 0);
     EXPECT_TRUE(WIFEXITED(Raw) && WEXITSTATUS(Raw) == 0) << Raw;
     EXPECT_TRUE(Shared.JournalLines().empty());
+}
+
+// A FIFO in the journal's place would hold the batch until something wrote
+// into it; it is refused at once, as the audit log refuses one.
+TEST(UnitsBatchProcesses, JournalThatIsNoFileIsRefused)
+{
+    TSharedTable Shared(1);
+    ASSERT_EQ(mkfifo(UnitsJournalPath(Shared.Table).c_str(), 0644), 0);
+    TUnitsBatch Batch;
+    std::string Error;
+    EXPECT_FALSE(Batch.Open(Shared.Table, {}, Settings, "base.set", Error));
+    EXPECT_NE(Error.find("to nie jest zwykły plik"), std::string::npos) << Error;
 }
 
 } // namespace
