@@ -24,6 +24,8 @@ if(WIN32 AND TW_BUILD_UI)
   # Polish letters live. The machine need not have the locale: one is made here.
   find_program(TW_LOCALEDEF localedef)
   if(TW_LOCALEDEF)
+    # localedef makes the locale's own folder but not its parent.
+    file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/locale)
     execute_process(COMMAND ${TW_LOCALEDEF} -i pl_PL -c -f UTF-8 ${CMAKE_BINARY_DIR}/locale/pl_PL.UTF-8
       RESULT_VARIABLE TW_LOCALE_MADE OUTPUT_QUIET ERROR_QUIET)
   endif()
