@@ -26,6 +26,12 @@ fi
 
 # Wine has no Arial, the window's font: Liberation Sans has its metrics.
 "$wine" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Arial /t REG_SZ /d "Liberation Sans" /f >/dev/null 2>&1
+# COM1..COM4 in the system's port list, as adapters would be, for the
+# station window to find: Wine's services make the list when they start
+# (below), from these. The run-test wrappers point them at their simulators.
+for port in 1 2 3 4; do
+  "$wine" reg add 'HKLM\Software\Wine\Ports' /v COM$port /t REG_SZ /d "$build/bin/station-run/com$port" /f >/dev/null 2>&1
+done
 
 # One server for every test: starting it per program costs two seconds each.
 "$wineserver" -k 2>/dev/null || true

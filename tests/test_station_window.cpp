@@ -2,8 +2,10 @@
 // once (a silent one, one holding other settings, one unplugged mid-run),
 // reading into files, the automatic mode, Stop and closing during runs, a
 // port held by another program. Runs use the fast exchange where the
-// behaviour under test allows it, to keep them short.
-#include "test_run_support.h"
+// behaviour under test allows it, to keep them short. Under Wine the
+// devices are native simulators behind Wine's COM ports, started on the
+// test's request (cmake/windows-station-run.sh).
+#include "test_ui_device.h"
 #include "test_ui_main_support.h"
 
 #include "UFields.h"
@@ -21,10 +23,7 @@
 #include <QTableWidget>
 #include <QTimer>
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
+#include <optional>
 #include <set>
 
 namespace {
@@ -107,17 +106,12 @@ protected:
         Window = std::make_unique<TFStation>(std::move(Owned), Places);
         Window->show();
     }
-    std::string Link(int Com) const { return Folder.Path + "Sys/COM" + std::to_string(Com); }
-    std::unique_ptr<TSimProcess> Device(int Com, std::vector<std::string> Options, const std::vector<uint8_t> &Memory)
+    std::string Port(int Com) const { return TestDevicePort(Folder.Path, Com); }
+    std::unique_ptr<TTestDevice> Device(int Com, const std::vector<std::string> &Options,
+                                        const std::vector<uint8_t> &Memory)
     {
-        if (!Memory.empty()) {
-            const std::string File = Folder.Path + "memory" + std::to_string(Com) + ".bin";
-            WriteBytes(File, Memory.data(), Memory.size());
-            Options.insert(Options.end(), {"--memory", File});
-        }
-        Options.insert(Options.end(), {"--version", "4.5.6", "--save", Folder.Path + "saved" + std::to_string(Com)});
-        auto Sim = std::make_unique<TSimProcess>(Link(Com), Options);
-        EXPECT_TRUE(Sim->Ready) << "COM" << Com;
+        auto Sim = std::make_unique<TTestDevice>(Folder.Path, Com, Memory, Options);
+        EXPECT_EQ(Sim->Problem, "") << "COM" << Com;
         return Sim;
     }
     void Tick(const std::vector<int> &Coms)
@@ -128,11 +122,11 @@ protected:
             const std::string Name = List->item(I)->data(Qt::UserRole).toString().toStdString();
             bool Wanted = false;
             for (int Com : Coms)
-                Wanted = Wanted || Name == Link(Com);
+                Wanted = Wanted || Name == Port(Com);
             List->item(I)->setCheckState(Wanted ? Qt::Checked : Qt::Unchecked);
         }
     }
-    TStationTile *TileOf(int Com) { return Window->Tile(QString::fromStdString(Link(Com))); }
+    TStationTile *TileOf(int Com) { return Window->Tile(QString::fromStdString(Port(Com))); }
     bool AllEnded(const std::vector<int> &Coms)
     {
         for (int Com : Coms)
@@ -226,7 +220,7 @@ TEST_F(StationWindow, FourPortsEachWithItsOwnResult)
 TEST_F(StationWindow, ReadSavesSetsThatEncodeToTheDevicesMemory)
 {
     std::vector<std::vector<uint8_t>> Memories;
-    std::vector<std::unique_ptr<TSimProcess>> Sims;
+    std::vector<std::unique_ptr<TTestDevice>> Sims;
     for (int Com = 1; Com <= 2; ++Com) {
         TSettings Own = *Set;
         SetFieldText(Own, *FieldByName("Users[2].PhoneNumber"), Com == 1 ? "+48600000001" : "+48600000002");
@@ -338,8 +332,8 @@ TEST_F(StationWindow, StopAndCloseEndRunsCleanly)
         EXPECT_EQ(TileOf(2)->Result(), QString::fromUtf8(TextStopped));
         Window.reset();
         // The ports were given back: the devices end cleanly and save their memory.
-        EXPECT_EQ(A->Stop(), 0);
-        EXPECT_EQ(B->Stop(), 0);
+        EXPECT_EQ(A->StopAndReadMemory(), ImageOf(*Set));
+        EXPECT_EQ(B->StopAndReadMemory(), ImageOf(*Set));
         std::filesystem::remove(Folder.Path + "stanowisko.ini");
     }
 }
@@ -348,19 +342,17 @@ TEST_F(StationWindow, StopAndCloseEndRunsCleanly)
 TEST_F(StationWindow, HeldPortIsReportedBusy)
 {
     auto Sim = Device(1, {}, {});
-    const int Held = open(Link(1).c_str(), O_RDWR | O_NOCTTY);
-    ASSERT_GE(Held, 0);
-    ASSERT_EQ(flock(Held, LOCK_EX | LOCK_NB), 0);
+    std::optional<THeldFile> Held;
+    ASSERT_NO_THROW(Held.emplace(Port(1)));
     Open();
     ASSERT_TRUE(Window->UseSet(QString::fromStdString(Folder.Path + "Sets/bench.set")));
     Tick({1});
     Window->StartButton()->click();
     ASSERT_TRUE(RunEventsUntil([&] { return AllEnded({1}) && !Window->RunsInProgress(); }, 10000));
     EXPECT_EQ(TileOf(1)->Result(), QString::fromUtf8(TextPortBusy));
-    close(Held);
+    Held.reset();
     Window.reset();
-    EXPECT_EQ(Sim->Stop(), 0);
-    EXPECT_EQ(ReadBytes(Folder.Path + "saved1"), std::vector<uint8_t>(DeviceImageSize, 0));
+    EXPECT_EQ(Sim->StopAndReadMemory(), std::vector<uint8_t>(DeviceImageSize, 0));
 }
 
 } // namespace

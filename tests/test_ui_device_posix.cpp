@@ -8,18 +8,25 @@ struct TTestDevice::TImpl {
     std::unique_ptr<TSimProcess> Sim;
 };
 
-TTestDevice::TTestDevice(const std::string &Folder, int Port, const std::vector<uint8_t> &Memory)
+std::string TestDevicePort(const std::string &Folder, int Port)
+{
+    return Folder + "Sys/COM" + std::to_string(Port);
+}
+
+TTestDevice::TTestDevice(const std::string &Folder, int Port, const std::vector<uint8_t> &Memory,
+                         const std::vector<std::string> &Options)
     : Impl(std::make_unique<TImpl>())
 {
     const std::string Name = Folder + "COM" + std::to_string(Port);
     Impl->Saved = Name + ".saved";
-    std::vector<std::string> Options = {"--version", "4.5.6", "--save", Impl->Saved};
+    std::vector<std::string> SimOptions = Options;
+    SimOptions.insert(SimOptions.end(), {"--version", "4.5.6", "--save", Impl->Saved});
     if (!Memory.empty()) {
         WriteBytes(Name + ".memory", Memory.data(), Memory.size());
-        Options.insert(Options.end(), {"--memory", Name + ".memory"});
+        SimOptions.insert(SimOptions.end(), {"--memory", Name + ".memory"});
     }
-    this->Port = Folder + "Sys/COM" + std::to_string(Port);
-    Impl->Sim = std::make_unique<TSimProcess>(this->Port, Options);
+    this->Port = TestDevicePort(Folder, Port);
+    Impl->Sim = std::make_unique<TSimProcess>(this->Port, SimOptions);
     if (!Impl->Sim->Ready)
         Problem = "trackwarden-sim did not start for COM" + std::to_string(Port);
 }

@@ -5,7 +5,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-THeldFile::THeldFile(const std::string &Path) : Handle(open(Path.c_str(), O_RDONLY | O_CLOEXEC))
+THeldFile::THeldFile(const std::string &Path) : Handle(open(Path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY))
 {
     if (Handle < 0 || flock(static_cast<int>(Handle), LOCK_EX | LOCK_NB) != 0)
         throw std::runtime_error("cannot hold " + Path);

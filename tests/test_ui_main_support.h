@@ -110,8 +110,8 @@ public:
     std::string Path; // with its trailing separator
 };
 
-// A file that another program holds open, exclusively, while this lives:
-// it exists, but the whole-file routines cannot read it.
+// A file (or a port) that another program holds open, exclusively, while
+// this lives: it exists, but the whole-file routines (or a run) cannot open it.
 class THeldFile {
 public:
     explicit THeldFile(const std::string &Path);

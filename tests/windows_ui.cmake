@@ -12,7 +12,7 @@ if(WIN32 AND TW_BUILD_UI)
     file(COPY /usr/share/qt6/translations/qtbase_pl.qm DESTINATION ${CMAKE_BINARY_DIR}/bin/translations)
   endif()
   foreach(test test_ui_binding test_ui_commands test_ui_pages test_ui_run test_ui_form test_ui_controls test_ui_finish
-      test_station_window_run)
+      test_station_window_run test_station_window)
     if(TARGET ${test})
       tw_offscreen_plugin(${test})
       set_tests_properties(${test} PROPERTIES
@@ -50,4 +50,11 @@ if(WIN32 AND TW_BUILD_UI)
   set_target_properties(test_station_window_run PROPERTIES
     CROSSCOMPILING_EMULATOR "${CMAKE_SOURCE_DIR}/cmake/windows-ui-run.sh;${CMAKE_CROSSCOMPILING_EMULATOR}")
   set_tests_properties(test_station_window_run PROPERTIES TIMEOUT 300)
+  # The station window's cases, each starting and stopping its devices behind COM1..COM4.
+  set_target_properties(test_station_window PROPERTIES
+    CROSSCOMPILING_EMULATOR "${CMAKE_SOURCE_DIR}/cmake/windows-station-run.sh;${CMAKE_CROSSCOMPILING_EMULATOR}")
+  set_tests_properties(test_station_window PROPERTIES TIMEOUT 300)
+  # One Wine prefix, one set of COM ports: one of these at a time.
+  set_tests_properties(test_ui_run test_station_window_run test_station_window PROPERTIES
+    RESOURCE_LOCK wine_com_ports)
 endif()

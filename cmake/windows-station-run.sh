@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# Runs the station window's tests (a Windows .exe) under Wine against native
+# simulators that the test asks for while it runs: Wine's COM1..COM4 point
+# at links in a folder of this script's, named to the test in
+# TW_TEST_DEVICES. A request is a file there, written whole by the test:
+#   comN.start  the simulator's options, one a line; comN.memory, if there,
+#               is what the device holds. Answered by comN.ready: "ok" once
+#               the device's link exists, else why not.
+#   comN.stop   answered by comN.stopped: the simulator's exit status; its
+#               memory is then in comN.saved.
+# The ports must be in Wine's port list for the window to find them (cmake/
+# windows-tests.sh registers COM1..COM4 before Wine's services start).
+#   cmake/windows-station-run.sh WINE TEST_EXE [ARGS...]
+# Needs TW_NATIVE_BIN (the native build's bin/) and WINEPREFIX.
+set -uo pipefail
+
+wine=${1:?usage: windows-station-run.sh WINE TEST_EXE [ARGS...]}
+exe=${2:?usage: windows-station-run.sh WINE TEST_EXE [ARGS...]}
+shift 2
+: "${WINEPREFIX:?windows-station-run: WINEPREFIX is not set}"
+native_bin=${TW_NATIVE_BIN:?windows-station-run: TW_NATIVE_BIN (the native bin/ with trackwarden-sim) is not set}
+export WINEDEBUG=${WINEDEBUG:--all}
+
+work=$(dirname "$(realpath "$exe")")/station-run
+rm -rf "$work"
+mkdir -p "$work"
+sim=$native_bin/trackwarden-sim
+. "$(dirname "$(realpath "$0")")/windows-sims.sh"
+
+# Wine looks a COM port up in dosdevices when it is opened: a port whose
+# device is not running has no target, as an unplugged adapter.
+for port in 1 2 3 4; do
+  ln -sfn "$work/com$port" "$WINEPREFIX/dosdevices/com$port"
+done
+
+# One request at a time, in the order of their names; a stop before a start
+# of the same port, as the test waits for each answer before the next.
+serve() {
+  trap 'stop_sims; exit 0' TERM
+  local request name base options pid
+  while :; do
+    for request in "$work"/com*.stop "$work"/com*.start; do
+      [ -e "$request" ] || continue
+      name=$(basename "${request%.*}")
+      base=$work/$name
+      case $request in
+      *.stop)
+        pid=$(eval "echo \${sim_$name:-}")
+        status=1
+        if [ -n "$pid" ]; then
+          kill "$pid" 2>/dev/null
+          wait "$pid"
+          status=$?
+          eval "sim_$name="
+        fi
+        rm -f "$request"
+        printf '%s' "$status" >"$base.stopped.new" && mv "$base.stopped.new" "$base.stopped"
+        ;;
+      *.start)
+        mapfile -t options <"$request"
+        [ -s "$base.memory" ] && options+=(--memory "$base.memory")
+        rm -f "$request" "$base.saved"
+        if start_sim "$name" --version 4.5.6 --save "$base.saved" "${options[@]}"; then
+          printf ok >"$base.ready.new"
+        else
+          { echo "trackwarden-sim did not start:"; cat "$base.sim.log"; } >"$base.ready.new"
+        fi
+        mv "$base.ready.new" "$base.ready"
+        ;;
+      esac
+    done
+    sleep 0.02
+  done
+}
+: >"$work/requests"
+serve &
+server=$!
+
+TW_TEST_DEVICES=$(winpath "$work") "$wine" "$exe" "$@"
+status=$?
+
+kill "$server" 2>/dev/null
+wait "$server" 2>/dev/null
+exit $status
