@@ -2,12 +2,15 @@
 # Runs the station window's tests (a Windows .exe) under Wine against native
 # simulators that the test asks for while it runs: Wine's COM1..COM4 point
 # at links in a folder of this script's, named to the test in
-# TW_TEST_DEVICES. A request is a file there, written whole by the test:
-#   comN.start  the simulator's options, one a line; comN.memory, if there,
-#               is what the device holds. Answered by comN.ready: "ok" once
-#               the device's link exists, else why not.
-#   comN.stop   answered by comN.stopped: the simulator's exit status; its
-#               memory is then in comN.saved.
+# TW_TEST_DEVICES. A request is an empty file there, made by the test once
+# what it refers to is written:
+#   deviceN.start  with the simulator's options in deviceN.options, one a
+#                  line, and what the device holds in deviceN.memory, if
+#                  there. Answered by deviceN.ready: "ok" once the device's
+#                  link (comN) exists, else why not.
+#   deviceN.stop   answered by deviceN.stopped: the simulator's exit status;
+#                  its memory is then in deviceN.saved.
+# Files named deviceN: Windows reads COMn.anything as the port itself.
 # The ports must be in Wine's port list for the window to find them (cmake/
 # windows-tests.sh registers COM1..COM4 before Wine's services start).
 #   cmake/windows-station-run.sh WINE TEST_EXE [ARGS...]
@@ -39,10 +42,10 @@ serve() {
   trap 'stop_sims; exit 0' TERM
   local request name base options pid
   while :; do
-    for request in "$work"/com*.stop "$work"/com*.start; do
+    for request in "$work"/device*.stop "$work"/device*.start; do
       [ -e "$request" ] || continue
-      name=$(basename "${request%.*}")
-      base=$work/$name
+      base=${request%.*}
+      name=com${base##*/device}
       case $request in
       *.stop)
         pid=$(eval "echo \${sim_$name:-}")
@@ -57,13 +60,13 @@ serve() {
         printf '%s' "$status" >"$base.stopped.new" && mv "$base.stopped.new" "$base.stopped"
         ;;
       *.start)
-        mapfile -t options <"$request"
+        mapfile -t options <"$base.options"
         [ -s "$base.memory" ] && options+=(--memory "$base.memory")
         rm -f "$request" "$base.saved"
         if start_sim "$name" --version 4.5.6 --save "$base.saved" "${options[@]}"; then
           printf ok >"$base.ready.new"
         else
-          { echo "trackwarden-sim did not start:"; cat "$base.sim.log"; } >"$base.ready.new"
+          { echo "trackwarden-sim did not start:"; cat "$work/$name.sim.log"; } >"$base.ready.new"
         fi
         mv "$base.ready.new" "$base.ready"
         ;;

@@ -348,7 +348,8 @@ TEST_F(StationWindow, HeldPortIsReportedBusy)
     ASSERT_TRUE(Window->UseSet(QString::fromStdString(Folder.Path + "Sets/bench.set")));
     Tick({1});
     Window->StartButton()->click();
-    ASSERT_TRUE(RunEventsUntil([&] { return AllEnded({1}) && !Window->RunsInProgress(); }, 10000));
+    ASSERT_TRUE(RunEventsUntil([&] { return AllEnded({1}) && !Window->RunsInProgress(); }, 10000))
+        << TileOf(1)->Log().join('\n').toStdString();
     EXPECT_EQ(TileOf(1)->Result(), QString::fromUtf8(TextPortBusy));
     Held.reset();
     Window.reset();

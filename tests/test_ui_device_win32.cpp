@@ -30,19 +30,16 @@ std::optional<std::string> AwaitFile(const std::string &Path, std::chrono::secon
     return std::string(Bytes.begin(), Bytes.end());
 }
 
-// A request appears whole: written beside, then renamed.
-void Request(const std::string &Path, const std::string &Text)
+// A request is an empty file, made once what it refers to is written.
+void Request(const std::string &Path)
 {
-    {
-        std::ofstream(Path + ".new", std::ios::binary) << Text;
-    }
-    std::filesystem::rename(Path + ".new", Path);
+    std::ofstream{Path, std::ios::binary};
 }
 
 } // namespace
 
 struct TTestDevice::TImpl {
-    std::string Base; // TW_TEST_DEVICES\comN, when the wrapper takes requests
+    std::string Base; // TW_TEST_DEVICES\deviceN, when the wrapper takes requests
     bool Running = false;
     std::vector<uint8_t> Saved; // once stopped
 };
@@ -64,14 +61,17 @@ TTestDevice::TTestDevice(const std::string &Folder, int Port, const std::vector<
         return;
     }
     if (std::filesystem::exists(std::string(Devices) + "\\requests")) {
-        Impl->Base = std::string(Devices) + "\\com" + std::to_string(Port);
+        // deviceN: Windows reads COMn.anything as the port itself.
+        Impl->Base = std::string(Devices) + "\\device" + std::to_string(Port);
         std::filesystem::remove(Impl->Base + ".memory");
         if (!Memory.empty())
             WriteBytes(Impl->Base + ".memory", Memory.data(), Memory.size());
-        std::string Lines;
-        for (const std::string &Option : Options)
-            Lines += Option + "\n";
-        Request(Impl->Base + ".start", Lines);
+        {
+            std::ofstream Lines(Impl->Base + ".options", std::ios::binary);
+            for (const std::string &Option : Options)
+                Lines << Option << '\n';
+        }
+        Request(Impl->Base + ".start");
         const std::optional<std::string> Answer = AwaitFile(Impl->Base + ".ready", std::chrono::seconds(10));
         Impl->Running = Answer.has_value();
         if (Answer != "ok")
@@ -101,7 +101,7 @@ std::optional<std::vector<uint8_t>> TTestDevice::StopAndReadMemory()
     if (!Impl->Running)
         return Impl->Saved;
     Impl->Running = false;
-    Request(Impl->Base + ".stop", "");
+    Request(Impl->Base + ".stop");
     // The simulator's exit status: only a clean end saved the memory.
     if (AwaitFile(Impl->Base + ".stopped", std::chrono::seconds(10)) == "0")
         Impl->Saved = ReadBytes(Impl->Base + ".saved");
