@@ -1,4 +1,4 @@
-// What the POSIX backends of the audit log and the units journal share.
+// What the POSIX backends of station/ share: files opened with care, writes made whole.
 #pragma once
 
 #include <cstddef>
