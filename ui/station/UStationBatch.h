@@ -28,6 +28,10 @@ public:
     {
         Post(Port, [Difference](TStationTile &T) { T.AddDifference(Difference); });
     }
+    void PortUnit(size_t Port, const std::string &Key) override
+    {
+        Post(Port, [Key](TStationTile &T) { T.ShowUnit(QString::fromStdString(Key)); });
+    }
     void PortFinished(size_t Port, const TPortRecord &Record) override
     {
         TBatch *Of = &Batch;
@@ -50,7 +54,11 @@ struct TFStation::TBatch {
     int32_t Mode = 0;
     size_t Left = 0;
     std::unique_ptr<TBridge> Host;
-    std::unique_ptr<TStation> Station; // after Host: it goes first
+    // A batch of "Programuj" from a units table: the table and its journal,
+    // and the host that gives each port its unit, around Host.
+    std::unique_ptr<TUnitsBatch> Units;
+    std::unique_ptr<TUnitsHost> UnitsHost;
+    std::unique_ptr<TStation> Station; // after the hosts: it goes first
 };
 
 template <typename TWork>
