@@ -339,11 +339,10 @@ void TFStation::ShowAuditView()
         if (ParseAuditLine(Line->toStdString(), Record, Host))
             Runs.emplace_back(Record, Host);
     }
-    const QStringList Heads = {QStringLiteral("Czas"),   QStringLiteral("Port"),    QStringLiteral("Wersja"),
-                               QStringLiteral("Tryb"),   QStringLiteral("Wynik"),   QStringLiteral("Trwał"),
-                               QStringLiteral("Zestaw"), QStringLiteral("Jednostka"), QStringLiteral("SHA-256"),
-                               QStringLiteral("Błąd"),
-                               QStringLiteral("Komputer"), QStringLiteral("Nazwa stała")};
+    const QStringList Heads = {QStringLiteral("Czas"),     QStringLiteral("Port"),      QStringLiteral("Wersja"),
+                               QStringLiteral("Tryb"),     QStringLiteral("Wynik"),     QStringLiteral("Trwał"),
+                               QStringLiteral("Zestaw"),   QStringLiteral("Jednostka"), QStringLiteral("SHA-256"),
+                               QStringLiteral("Błąd"),     QStringLiteral("Komputer"),  QStringLiteral("Nazwa stała")};
     auto *Table = new QTableWidget(static_cast<int>(Runs.size()), static_cast<int>(Heads.size()));
     Table->setObjectName(QStringLiteral("AuditTable"));
     Table->setHorizontalHeaderLabels(Heads);
