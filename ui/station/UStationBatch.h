@@ -28,10 +28,7 @@ public:
     {
         Post(Port, [Difference](TStationTile &T) { T.AddDifference(Difference); });
     }
-    void PortUnit(size_t Port, const std::string &Key) override
-    {
-        Post(Port, [Key](TStationTile &T) { T.ShowUnit(QString::fromStdString(Key)); });
-    }
+    void PortUnit(size_t Port, const std::string &Key) override;
     void PortFinished(size_t Port, const TPortRecord &Record) override
     {
         TBatch *Of = &Batch;
@@ -74,4 +71,13 @@ void TFStation::TBridge::Post(size_t Port, TWork Work)
                 Work(*T);
         },
         Qt::QueuedConnection);
+}
+
+inline void TFStation::TBridge::PortUnit(size_t Port, const std::string &Key)
+{
+    Post(Port, [Key](TStationTile &T) { T.ShowUnit(QString::fromStdString(Key)); });
+    // The row is held from now on: the count drops as runs start, not only as they end.
+    TBatch *Of = &Batch;
+    QMetaObject::invokeMethod(
+        Window, [W = Window, Of] { W->ShowUnitsLeft(*Of->Units); }, Qt::QueuedConnection);
 }
