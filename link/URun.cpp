@@ -256,7 +256,7 @@ bool TMainTask::Converse(TSerialComm &Comm)
         Pause(PauseMs);
     }
     PostLine("");
-    PostLine(Mode == RunModeProgram ? LineProgramDone : Mode == RunModeRead ? LineReadDone : LineCompareDone);
+    PostLine(RunDoneLine(Mode));
     return true;
 }
 
@@ -375,9 +375,7 @@ bool TMainTask::ReadPass()
         if (!Done) {
             Fail(Mode == RunModeRead ? TRunResult::Read : TRunResult::Verify, Answered);
             PostLine("");
-            PostLine(Mode == RunModeProgram ? LineProgramVerifyFailed
-                     : Mode == RunModeRead  ? LineReadFailed
-                                            : LineCompareFailed);
+            PostLine(RunVerifyFailedLine(Mode));
             return false;
         }
         ProgressBytes += N;
@@ -423,6 +421,24 @@ const char *FastExchangeName(TFastExchange Fast)
     case TFastExchange::Fallback: return "fallback";
     }
     return "";
+}
+
+const char *RunDoneLine(int32_t Mode)
+{
+    switch (Mode) {
+    case RunModeProgram: return LineProgramDone;
+    case RunModeRead: return LineReadDone;
+    default: return LineCompareDone;
+    }
+}
+
+const char *RunVerifyFailedLine(int32_t Mode)
+{
+    switch (Mode) {
+    case RunModeProgram: return LineProgramVerifyFailed;
+    case RunModeRead: return LineReadFailed;
+    default: return LineCompareFailed;
+    }
 }
 
 const char *RunResultName(TRunResult Result)

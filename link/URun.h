@@ -85,6 +85,10 @@ constexpr int32_t RunModeCompareDetails = 4;
 // is there with it.
 constexpr int32_t RunModeProbe = 5;
 
+// The last line of a run of Mode that succeeded, and of one whose verification found the device otherwise.
+const char *RunDoneLine(int32_t Mode);
+const char *RunVerifyFailedLine(int32_t Mode);
+
 // What the worker hands over. Each call returns only when the front end has
 // done it (the window: a blocking queued call onto its own thread), and the
 // worker never makes one between SendFrame and the end of WaitReply.

@@ -1,4 +1,5 @@
 #include "UAuditLog.h"
+#include "UPosixFiles.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -22,28 +23,15 @@ TAuditLog::~TAuditLog()
 
 bool TAuditLog::Open(const std::string &Path, std::string &Error)
 {
-    // Only a regular file: opening a FIFO would wait for its reader, a
-    // device could have side effects. Looked at before it is opened, and
-    // opened without waiting in case it changed meanwhile.
-    struct stat St;
-    if (stat(Path.c_str(), &St) == 0 && !S_ISREG(St.st_mode)) {
-        Error = "to nie jest zwykły plik";
+    // Only a regular file: a FIFO would wait for its reader, a device could have side effects.
+    const int Fd = OpenRegularFile(Path, O_WRONLY | O_APPEND, Error);
+    if (Fd < 0)
         return false;
-    }
-    const int Fd = open(Path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644);
-    if (Fd < 0) {
-        Error = std::string("open: ") + std::strerror(errno);
-        return false;
-    }
-    std::string Refused;
-    if (fstat(Fd, &St) != 0 || !S_ISREG(St.st_mode))
-        Refused = "to nie jest zwykły plik";
     // No write permission for anyone: read-only, as a set is, for root too.
-    else if ((St.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
-        Refused = "plik tylko do odczytu";
-    if (!Refused.empty()) {
+    struct stat St;
+    if (fstat(Fd, &St) != 0 || (St.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
         close(Fd);
-        Error = Refused;
+        Error = "plik tylko do odczytu";
         return false;
     }
     Impl = new TImpl{Fd};
@@ -58,18 +46,7 @@ bool TAuditLog::Append(const std::string &Line)
         if (errno != EINTR)
             return false;
     // O_APPEND puts every write at the end as it stands at that moment.
-    size_t Done = 0;
-    bool Ok = true;
-    while (Done < Line.size()) {
-        const ssize_t N = write(Impl->Fd, Line.data() + Done, Line.size() - Done);
-        if (N < 0 && errno == EINTR)
-            continue;
-        if (N <= 0) {
-            Ok = false;
-            break;
-        }
-        Done += static_cast<size_t>(N);
-    }
+    const bool Ok = WriteAll(Impl->Fd, Line.data(), Line.size());
     flock(Impl->Fd, LOCK_UN);
     return Ok;
 }

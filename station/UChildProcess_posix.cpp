@@ -1,5 +1,6 @@
 #include "UChildEnds.h"
 #include "UChildProcess.h"
+#include "UPosixFiles.h"
 
 #include "UFiles.h"
 
@@ -59,19 +60,7 @@ public:
             Wait();
         }
     }
-    bool Send(const std::string &Bytes) override
-    {
-        size_t Done = 0;
-        while (Done < Bytes.size()) {
-            const ssize_t N = write(Down, Bytes.data() + Done, Bytes.size() - Done);
-            if (N < 0 && errno == EINTR)
-                continue;
-            if (N <= 0)
-                return false;
-            Done += static_cast<size_t>(N);
-        }
-        return true;
-    }
+    bool Send(const std::string &Bytes) override { return WriteAll(Down, Bytes.data(), Bytes.size()); }
     size_t ReadRecords(char *Buffer, size_t Size) override { return ReadSome(Up, Buffer, Size); }
     size_t ReadText(char *Buffer, size_t Size) override { return ReadSome(Text, Buffer, Size); }
     TChildEnd Wait() override
@@ -238,14 +227,5 @@ size_t ReadDown(TChildEnds *Ends, char *Buffer, size_t Size)
 
 bool WriteUp(TChildEnds *Ends, const char *Data, size_t Size)
 {
-    size_t Done = 0;
-    while (Done < Size) {
-        const ssize_t N = write(Ends->Up, Data + Done, Size - Done);
-        if (N < 0 && errno == EINTR)
-            continue;
-        if (N <= 0)
-            return false;
-        Done += static_cast<size_t>(N);
-    }
-    return true;
+    return WriteAll(Ends->Up, Data, Size);
 }

@@ -212,11 +212,11 @@ std::string ResultText(const TPortRecord &R)
     switch (R.Result) {
     case TPortResult::None: return "";
     case TPortResult::Ok:
-        return R.Mode == RunModeProgram ? LineProgramDone : R.Mode == RunModeRead ? LineReadDone : LineCompareDone;
+        return RunDoneLine(R.Mode);
     case TPortResult::Port: return LinePortFailed;
     case TPortResult::NoReply: return LineNoReply;
     case TPortResult::Write: return LineWriteFailed;
-    case TPortResult::Verify: return R.Mode == RunModeProgram ? LineProgramVerifyFailed : LineCompareFailed;
+    case TPortResult::Verify: return RunVerifyFailedLine(R.Mode);
     case TPortResult::Read: return LineReadFailed;
     case TPortResult::Interrupted: return LineStopped;
     case TPortResult::File: return "nie zapisano zestawu";

@@ -34,6 +34,24 @@ uint64_t UnitsJournalSlot(const std::string &Key)
     return UnitsJournalAppendLock + 1 + (Hash & ((uint64_t{1} << 61) - 1));
 }
 
+std::vector<std::string> UnitsJournalKeys(const std::string &Text)
+{
+    std::vector<std::string> Keys;
+    for (size_t Start = 0, End; (End = Text.find('\n', Start)) != std::string::npos; Start = End + 1) {
+        std::string Key = Text.substr(Start, End - Start);
+        if (!Key.empty() && Key.back() == '\r')
+            Key.pop_back();
+        if (!Key.empty())
+            Keys.push_back(std::move(Key));
+    }
+    return Keys;
+}
+
+std::string UnitsJournalLine(const std::string &Key, bool LastLineWhole)
+{
+    return (LastLineWhole ? "" : "\n") + Key + "\n";
+}
+
 std::string UnitsJournalPath(const std::string &TablePath)
 {
     return TablePath + ".used";

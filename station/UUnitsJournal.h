@@ -39,3 +39,8 @@ private:
 // held at: past any file's end, so that neither is ever read or written.
 constexpr uint64_t UnitsJournalAppendLock = uint64_t{1} << 62;
 uint64_t UnitsJournalSlot(const std::string &Key);
+// The keys of a journal's text: its whole lines, CRLF or LF, empty ones skipped.
+std::vector<std::string> UnitsJournalKeys(const std::string &Text);
+// The line that appends Key; it starts a line of its own after a file whose
+// last line was cut short (a full disk), so that it never swallows this one.
+std::string UnitsJournalLine(const std::string &Key, bool LastLineWhole);

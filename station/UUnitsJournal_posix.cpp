@@ -1,4 +1,5 @@
 #include "UUnitsJournal.h"
+#include "UPosixFiles.h"
 
 #include "USerialComm.h"
 
@@ -42,23 +43,9 @@ TUnitsJournal::~TUnitsJournal()
 
 bool TUnitsJournal::Open(const std::string &Path, std::string &Error)
 {
-    // As the audit log: only a regular file, looked at before it is opened
-    // (a FIFO would wait for its writer) and again after.
-    struct stat St;
-    if (stat(Path.c_str(), &St) == 0 && !S_ISREG(St.st_mode)) {
-        Error = "to nie jest zwykły plik";
+    const int Fd = OpenRegularFile(Path, O_RDWR | O_APPEND, Error);
+    if (Fd < 0)
         return false;
-    }
-    const int Fd = open(Path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644);
-    if (Fd < 0) {
-        Error = SystemError("open");
-        return false;
-    }
-    if (fstat(Fd, &St) != 0 || !S_ISREG(St.st_mode)) {
-        Error = "to nie jest zwykły plik";
-        close(Fd);
-        return false;
-    }
     Impl = new TImpl{Fd};
     return true;
 }
@@ -87,13 +74,7 @@ bool TUnitsJournal::ReadKeys(std::vector<std::string> &Keys, std::string &Error)
         At += N;
     }
     Lock(Impl->Fd, F_UNLCK, UnitsJournalAppendLock, false);
-    for (size_t Start = 0, End; (End = Text.find('\n', Start)) != std::string::npos; Start = End + 1) {
-        std::string Key = Text.substr(Start, End - Start);
-        if (!Key.empty() && Key.back() == '\r')
-            Key.pop_back();
-        if (!Key.empty())
-            Keys.push_back(std::move(Key));
-    }
+    Keys = UnitsJournalKeys(Text);
     return Ok;
 }
 
@@ -103,25 +84,14 @@ bool TUnitsJournal::Append(const std::string &Key, std::string &Error)
         Error = SystemError("fcntl");
         return false;
     }
-    // A line cut short by a full disk must not swallow this one.
-    std::string Line = Key + "\n";
     struct stat St;
     char Last = '\n';
-    if (fstat(Impl->Fd, &St) == 0 && St.st_size > 0 && pread(Impl->Fd, &Last, 1, St.st_size - 1) == 1 && Last != '\n')
-        Line.insert(Line.begin(), '\n');
-    size_t Done = 0;
-    bool Ok = true;
-    while (Done < Line.size()) {
-        const ssize_t N = write(Impl->Fd, Line.data() + Done, Line.size() - Done);
-        if (N < 0 && errno == EINTR)
-            continue;
-        if (N <= 0) {
-            Error = SystemError("write");
-            Ok = false;
-            break;
-        }
-        Done += static_cast<size_t>(N);
-    }
+    if (fstat(Impl->Fd, &St) == 0 && St.st_size > 0 && pread(Impl->Fd, &Last, 1, St.st_size - 1) != 1)
+        Last = '\n';
+    const std::string Line = UnitsJournalLine(Key, Last == '\n');
+    bool Ok = WriteAll(Impl->Fd, Line.data(), Line.size());
+    if (!Ok)
+        Error = SystemError("write");
     if (Ok && fdatasync(Impl->Fd) != 0) {
         Error = SystemError("fdatasync");
         Ok = false;

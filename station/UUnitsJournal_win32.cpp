@@ -87,13 +87,7 @@ bool TUnitsJournal::ReadKeys(std::vector<std::string> &Keys, std::string &Error)
         At += Got;
     }
     Unlock(Impl->File, UnitsJournalAppendLock);
-    for (size_t Start = 0, End; (End = Text.find('\n', Start)) != std::string::npos; Start = End + 1) {
-        std::string Key = Text.substr(Start, End - Start);
-        if (!Key.empty() && Key.back() == '\r')
-            Key.pop_back();
-        if (!Key.empty())
-            Keys.push_back(std::move(Key));
-    }
+    Keys = UnitsJournalKeys(Text);
     return Ok;
 }
 
@@ -103,14 +97,13 @@ bool TUnitsJournal::Append(const std::string &Key, std::string &Error)
         Error = SystemError("LockFileEx");
         return false;
     }
-    // A line cut short by a full disk must not swallow this one.
-    std::string Line = Key + "\n";
     LARGE_INTEGER Size = {};
     char Last = '\n';
     DWORD Got = 0;
     if (GetFileSizeEx(Impl->File, &Size) && Size.QuadPart > 0 &&
-        ReadAt(Impl->File, static_cast<uint64_t>(Size.QuadPart - 1), &Last, 1, Got) && Got == 1 && Last != '\n')
-        Line.insert(Line.begin(), '\n');
+        !(ReadAt(Impl->File, static_cast<uint64_t>(Size.QuadPart - 1), &Last, 1, Got) && Got == 1))
+        Last = '\n';
+    const std::string Line = UnitsJournalLine(Key, Last == '\n');
     DWORD Written = 0;
     bool Ok = WriteFile(Impl->File, Line.data(), static_cast<DWORD>(Line.size()), &Written, nullptr) &&
               Written == Line.size();

@@ -6,6 +6,7 @@
 #include "URunLines.h"
 #include "USha256.h"
 #include "test_cli_json.h"
+#include "test_cli_support.h"
 #include "test_run_support.h"
 
 #include <algorithm>
@@ -104,20 +105,7 @@ public:
     TBackgroundCli(const std::vector<std::string> &Arguments, const std::string &Scratch)
         : OutName(Scratch + "bg-out.txt"), ErrName(Scratch + "bg-err.txt")
     {
-        std::vector<std::string> Args = {std::string(TW_BIN_DIR) + "/trackwarden-cli"};
-        Args.insert(Args.end(), Arguments.begin(), Arguments.end());
-        std::vector<char *> Argv;
-        for (std::string &A : Args)
-            Argv.push_back(A.data());
-        Argv.push_back(nullptr);
-        posix_spawn_file_actions_t Actions;
-        posix_spawn_file_actions_init(&Actions);
-        posix_spawn_file_actions_addopen(&Actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&Actions, 1, OutName.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&Actions, 2, ErrName.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (posix_spawn(&Pid, Argv[0], &Actions, nullptr, Argv.data(), environ) != 0)
-            Pid = 0;
-        posix_spawn_file_actions_destroy(&Actions);
+        Pid = StartCli(Arguments, "", OutName, ErrName);
     }
     bool WaitForLine(const std::string &Line)
     {
@@ -130,10 +118,9 @@ public:
     }
     int Stop(int Signal)
     {
-        kill(Pid, Signal);
-        int Raw = 0;
-        waitpid(Pid, &Raw, 0);
-        return WIFEXITED(Raw) ? WEXITSTATUS(Raw) : -1;
+        if (Pid > 0)
+            kill(Pid, Signal);
+        return WaitCli(Pid);
     }
     std::string Err() const { return FileText(ErrName); }
 

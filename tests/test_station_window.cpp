@@ -19,6 +19,7 @@
 #include <QComboBox>
 #include <QEventLoop>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
@@ -354,6 +355,67 @@ TEST_F(StationWindow, HeldPortIsReportedBusy)
     Held.reset();
     Window.reset();
     EXPECT_EQ(Sim->StopAndReadMemory(), std::vector<uint8_t>(DeviceImageSize, 0));
+}
+
+// A batch from a units table: the passing device gets the first unit's
+// values and the journal its key, the silent one gives its row back; a
+// table with findings is refused, one that has run out refuses a run
+// before its device is touched, and the choice is remembered.
+TEST_F(StationWindow, UnitsTableGivesEachDeviceItsOwnUnit)
+{
+    auto WriteText = [](const std::string &Path, const std::string &Text) {
+        WriteBytes(Path, Text.data(), Text.size());
+    };
+    const std::string Table = Folder.Path + "Sets/units.csv", Bad = Folder.Path + "Sets/bad.csv";
+    WriteText(Table, "Jednostka;SimPin;DevicePin\nSN-1;1111;2221\nSN-2;1112;2222\nSN-3;1113;2223\n");
+    WriteText(Bad, "Jednostka;SimPin;Nieznane\nSN-1;1111;1\n");
+    auto Passing = Device(1, {}, {});
+    auto Silent = Device(2, {"--silent"}, {});
+    Open();
+    ASSERT_TRUE(Window->UseSet(QString::fromStdString(Folder.Path + "Sets/bench.set")));
+    EXPECT_FALSE(Window->UseUnits(QString::fromStdString(Bad)));
+    EXPECT_TRUE(Window->UnitsFile().isEmpty());
+    ASSERT_FALSE(Script->Widgets.empty());
+    auto *Findings = qobject_cast<QPlainTextEdit *>(Script->Widgets.back());
+    ASSERT_NE(Findings, nullptr);
+    EXPECT_TRUE(Findings->toPlainText().startsWith(QStringLiteral("bad.csv: wiersz 1, kolumna C (Nieznane): ")))
+        << Findings->toPlainText().toStdString();
+    ASSERT_TRUE(Window->UseUnits(QString::fromStdString(Table)));
+    EXPECT_EQ(Window->UnitsLeft(), QStringLiteral("Pozostało jednostek: 3 z 3"));
+    Window->FastBox()->setChecked(true);
+    Tick({1, 2});
+    Window->StartButton()->click();
+    ASSERT_TRUE(RunEventsUntil([&] { return AllEnded({1, 2}) && !Window->RunsInProgress(); }, 30000));
+    EXPECT_EQ(TileOf(1)->Result(), QString::fromUtf8(TextOk));
+    EXPECT_EQ(TileOf(1)->Unit(), QStringLiteral("SN-1"));
+    EXPECT_EQ(TileOf(2)->Result(), QString::fromUtf8(TextNoReply));
+    EXPECT_EQ(TileOf(2)->Unit(), QStringLiteral("SN-2"));
+    const std::vector<uint8_t> Journal = ReadBytes(Table + ".used");
+    EXPECT_EQ(std::string(Journal.begin(), Journal.end()), "SN-1\n");
+    EXPECT_EQ(Window->UnitsLeft(), QStringLiteral("Pozostało jednostek: 2 z 3"));
+
+    // Another bench has used the rest: the silent device's run is refused, not timed out.
+    WriteText(Table + ".used", "SN-1\nSN-2\nSN-3\n");
+    Tick({2});
+    Window->StartButton()->click();
+    ASSERT_TRUE(RunEventsUntil([&] { return AllEnded({2}) && !Window->RunsInProgress(); }, 10000));
+    EXPECT_EQ(TileOf(2)->Result(), QString::fromUtf8(TextUnitsExhausted));
+    EXPECT_TRUE(TileOf(2)->Unit().isEmpty());
+    EXPECT_EQ(Window->UnitsLeft(), QStringLiteral("Pozostało jednostek: 0 z 3"));
+    const auto Lines = AuditLines();
+    ASSERT_EQ(Lines.size(), 3u);
+    EXPECT_EQ(Lines[2][8], QStringLiteral("start"));
+
+    Window.reset();
+    Open();
+    EXPECT_EQ(Window->UnitsFile(), QString::fromStdString(Table));
+    Window.reset();
+    // The device holds the first unit's values.
+    TSettings Unit = *Set;
+    SetFieldText(Unit, *FieldByName("SimPin"), "1111");
+    SetFieldText(Unit, *FieldByName("DevicePin"), "2221");
+    EXPECT_EQ(Passing->Stop(), 0);
+    EXPECT_EQ(ReadBytes(Folder.Path + "saved1"), ImageOf(Unit));
 }
 
 } // namespace

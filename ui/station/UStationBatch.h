@@ -28,6 +28,7 @@ public:
     {
         Post(Port, [Difference](TStationTile &T) { T.AddDifference(Difference); });
     }
+    void PortUnit(size_t Port, const std::string &Key) override;
     void PortFinished(size_t Port, const TPortRecord &Record) override
     {
         TBatch *Of = &Batch;
@@ -50,7 +51,11 @@ struct TFStation::TBatch {
     int32_t Mode = 0;
     size_t Left = 0;
     std::unique_ptr<TBridge> Host;
-    std::unique_ptr<TStation> Station; // after Host: it goes first
+    // A batch of "Programuj" from a units table: the table and its journal,
+    // and the host that gives each port its unit, around Host.
+    std::unique_ptr<TUnitsBatch> Units;
+    std::unique_ptr<TUnitsHost> UnitsHost;
+    std::unique_ptr<TStation> Station; // after the hosts: it goes first
 };
 
 template <typename TWork>
@@ -66,4 +71,13 @@ void TFStation::TBridge::Post(size_t Port, TWork Work)
                 Work(*T);
         },
         Qt::QueuedConnection);
+}
+
+inline void TFStation::TBridge::PortUnit(size_t Port, const std::string &Key)
+{
+    Post(Port, [Key](TStationTile &T) { T.ShowUnit(QString::fromStdString(Key)); });
+    // The row is held from now on: the count drops as runs start, not only as they end.
+    TBatch *Of = &Batch;
+    QMetaObject::invokeMethod(
+        Window, [W = Window, Of] { W->ShowUnitsLeft(*Of->Units); }, Qt::QueuedConnection);
 }

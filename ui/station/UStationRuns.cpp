@@ -101,6 +101,10 @@ bool TFStation::StartRuns(const std::vector<std::string> &Names, bool Automatic)
             return false;
         Same.File = LocalPath(SetPath);
     }
+    // The table is read afresh too: it may have been edited, or used by another bench, since it was chosen.
+    std::unique_ptr<TUnitsBatch> Units;
+    if (UsesUnits() && !(Units = OpenUnits(UnitsPath, Same.Bytes)))
+        return false;
     if (!OpenAuditLog())
         return false;
 
@@ -110,7 +114,13 @@ bool TFStation::StartRuns(const std::vector<std::string> &Names, bool Automatic)
     Batch->Mode = RunMode;
     Batch->Left = Names.size();
     Batch->Host = std::make_unique<TBridge>(*this, *Batch);
-    Batch->Station = std::make_unique<TStation>(*Batch->Host, *Launcher);
+    TStationHost *Host = Batch->Host.get();
+    if (Units) {
+        Batch->Units = std::move(Units);
+        Batch->UnitsHost = std::make_unique<TUnitsHost>(*Batch->Host, *Batch->Units);
+        Host = Batch->UnitsHost.get();
+    }
+    Batch->Station = std::make_unique<TStation>(*Host, *Launcher);
     TStationJob Job;
     Job.Mode = RunMode;
     Job.Options = ChosenOptions();
@@ -120,6 +130,8 @@ bool TFStation::StartRuns(const std::vector<std::string> &Names, bool Automatic)
         Set = RunMode == RunModeRead ? Reads[Port] : Same;
         return true;
     };
+    if (Batch->UnitsHost)
+        Job.SetFor = Batch->UnitsHost->Provider();
     for (const std::string &Name : Names) {
         PortStates[Name].State = TTileState::Running;
         if (TStationTile *T = Tile(QString::fromStdString(Name))) {
@@ -186,10 +198,26 @@ void TFStation::Finished(TBatch *Batch, size_t Index, const TPortRecord &Record)
         State.LastAnswer = Now;
         const bool Recorded = Audit && Audit->Append(AuditLine(Record, HostName()));
         const auto Found = Known.find(Name);
+        QString Words = ResultWords(Record, Found == Known.end() || Found->second.MayOpen);
+        // A unit programmed whose key the journal did not take: its record alone carries an error then.
+        const bool Unrecorded = Batch->UnitsHost && Batch->UnitsHost->JournalFailed() &&
+                                Record.Result == TPortResult::Ok && !Record.Error.empty();
+        if (Batch->Units) {
+            // Refused before the device was touched: no unit was left for it.
+            if (Record.Result == TPortResult::Start && Record.UnitKey.empty()) {
+                const TUnitsCount Count = Batch->Units->Count();
+                Words = QString::fromUtf8(Count.Used >= Count.Rows ? TextUnitsExhausted : TextNoFreeUnit);
+            }
+            ShowUnitsLeft(*Batch->Units);
+            if (Unrecorded)
+                Automatic->setChecked(false);
+        }
         if (TStationTile *T = Tile(QString::fromStdString(Name))) {
             if (!Recorded)
                 T->AddLine(QStringLiteral("Nie zapisano przebiegu w dzienniku %1").arg(LogFile()));
-            T->ShowResult(Record, ResultWords(Record, Found == Known.end() || Found->second.MayOpen));
+            if (Unrecorded)
+                T->ShowUnit(QString::fromStdString(Record.UnitKey), false);
+            T->ShowResult(Record, Words);
             if (Batch->Mode == RunModeRead && Record.Result == TPortResult::Ok) {
                 const QString Saved = FromLocal(Record.SetFile);
                 const QString Sets = QDir(FromLocal(Places.ProgramFolder + "Sets")).canonicalPath();
@@ -210,6 +238,8 @@ void TFStation::BatchDone(TBatch *Batch)
             continue;
         // Its thread ends right after the last call it made, which was this one's.
         (*It)->Station->Wait();
+        if ((*It)->UnitsHost && (*It)->UnitsHost->JournalFailed())
+            KeptUnits.push_back(std::move((*It)->Units));
         Batches.erase(It);
         break;
     }
@@ -309,10 +339,10 @@ void TFStation::ShowAuditView()
         if (ParseAuditLine(Line->toStdString(), Record, Host))
             Runs.emplace_back(Record, Host);
     }
-    const QStringList Heads = {QStringLiteral("Czas"),   QStringLiteral("Port"),    QStringLiteral("Wersja"),
-                               QStringLiteral("Tryb"),   QStringLiteral("Wynik"),   QStringLiteral("Trwał"),
-                               QStringLiteral("Zestaw"), QStringLiteral("SHA-256"), QStringLiteral("Błąd"),
-                               QStringLiteral("Komputer"), QStringLiteral("Nazwa stała")};
+    const QStringList Heads = {QStringLiteral("Czas"),     QStringLiteral("Port"),      QStringLiteral("Wersja"),
+                               QStringLiteral("Tryb"),     QStringLiteral("Wynik"),     QStringLiteral("Trwał"),
+                               QStringLiteral("Zestaw"),   QStringLiteral("Jednostka"), QStringLiteral("SHA-256"),
+                               QStringLiteral("Błąd"),     QStringLiteral("Komputer"),  QStringLiteral("Nazwa stała")};
     auto *Table = new QTableWidget(static_cast<int>(Runs.size()), static_cast<int>(Heads.size()));
     Table->setObjectName(QStringLiteral("AuditTable"));
     Table->setHorizontalHeaderLabels(Heads);
@@ -330,6 +360,7 @@ void TFStation::ShowAuditView()
             ResultWords(R, true),
             QStringLiteral("%1 ms").arg(R.DurationMs),
             QFileInfo(FromLocal(R.SetFile)).fileName(),
+            QString::fromStdString(R.UnitKey),
             QString::fromStdString(R.SetSha256.substr(0, 12)),
             QString::fromStdString(R.Error),
             QString::fromStdString(Host),

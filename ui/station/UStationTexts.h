@@ -19,3 +19,7 @@ inline constexpr const char *TextVerifyFailed = "Błąd weryfikacji";
 inline constexpr const char *TextPortBusy = "Port zajęty";
 inline constexpr const char *TextStopped = "Przerwano";
 inline constexpr const char *TextDifferences = "Różnice";
+inline constexpr const char *TextUnits = "Tabela jednostek...";
+inline constexpr const char *TextNoUnits = "Bez tabeli";
+inline constexpr const char *TextUnitsExhausted = "Tabela wyczerpana";
+inline constexpr const char *TextNoFreeUnit = "Brak wolnej jednostki";

@@ -41,6 +41,11 @@ TStationTile::TStationTile(const QString &Port, const QString &Title, const QStr
     Name->setToolTip(Port);
     DetailsLabel = new QLabel;
     DetailsLabel->setWordWrap(true);
+    UnitLabel = new QLabel;
+    UnitLabel->setObjectName(QStringLiteral("Unit"));
+    UnitLabel->setWordWrap(true);
+    UnitLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    UnitLabel->hide();
     PhaseLabel = new QLabel;
     Bar = new QProgressBar;
     Bar->setRange(0, DeviceImageSize);
@@ -67,7 +72,8 @@ TStationTile::TStationTile(const QString &Port, const QString &Title, const QStr
     Buttons->addWidget(EditorButton);
     Buttons->addStretch();
     for (QWidget *W : {static_cast<QWidget *>(Name), static_cast<QWidget *>(DetailsLabel),
-                       static_cast<QWidget *>(PhaseLabel), static_cast<QWidget *>(Bar), static_cast<QWidget *>(Facts),
+                       static_cast<QWidget *>(UnitLabel), static_cast<QWidget *>(PhaseLabel),
+                       static_cast<QWidget *>(Bar), static_cast<QWidget *>(Facts),
                        static_cast<QWidget *>(ResultLabel), static_cast<QWidget *>(Counters)})
         Layout->addWidget(W);
     Layout->addLayout(Buttons);
@@ -93,6 +99,7 @@ void TStationTile::BeginRun(int32_t Mode)
     Lines.clear();
     DifferenceList.clear();
     ReadSetFile.clear();
+    ShowUnit({});
     // Programming writes and then reads back: one bar over both passes.
     Bar->setRange(0, Mode == RunModeProgram ? 2 * DeviceImageSize : DeviceImageSize);
     Bar->setValue(0);
@@ -170,6 +177,15 @@ void TStationTile::ShowWaiting(bool Waiting)
         if (!IsRunning)
             PhaseLabel->setText(QString::fromUtf8(PhaseText(TRunPhase::Ended)));
     }
+}
+
+void TStationTile::ShowUnit(const QString &Key, bool Recorded)
+{
+    UnitKey = Key;
+    UnitLabel->setVisible(!Key.isEmpty());
+    UnitLabel->setText(Recorded ? QStringLiteral("Jednostka: %1").arg(Key)
+                                : QStringLiteral("Jednostka: %1 – nie zapisana w dzienniku jednostek").arg(Key));
+    Colour(UnitLabel, Recorded ? "#1f4fa0" : "#c8161d");
 }
 
 void TStationTile::ShowElapsed()

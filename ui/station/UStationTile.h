@@ -36,6 +36,9 @@ public:
     void ShowResult(const TPortRecord &Record, const QString &Words);
     // After an automatic run: waiting until the device has gone.
     void ShowWaiting(bool Waiting);
+    // The unit of a units table the run is for; Recorded false when the
+    // table's journal did not take it although the device was programmed.
+    void ShowUnit(const QString &Key, bool Recorded = true);
     // The running time, redrawn by the window's clock.
     void ShowElapsed();
     void SetReadSet(const QString &SetFile, bool InSets);
@@ -52,6 +55,7 @@ public:
     const QStringList &Log() const { return Lines; }
     const std::vector<TSettingDifference> &Differences() const { return DifferenceList; }
     QString ReadSet() const { return ReadSetFile; }
+    QString Unit() const { return UnitKey; }
 
     QPushButton *LogButton = nullptr;
     QPushButton *DifferencesButton = nullptr;
@@ -61,6 +65,7 @@ private:
     QString PortName;
     QLabel *Name = nullptr;
     QLabel *DetailsLabel = nullptr;
+    QLabel *UnitLabel = nullptr;
     QLabel *PhaseLabel = nullptr;
     QProgressBar *Bar = nullptr;
     QLabel *Facts = nullptr;
@@ -76,6 +81,7 @@ private:
     QStringList Lines;
     std::vector<TSettingDifference> DifferenceList;
     QString ReadSetFile;
+    QString UnitKey;
     int PassCount = 0, FailCount = 0;
 
     void ShowFacts();

@@ -176,7 +176,7 @@ void TFStation::BuildLayout()
 {
     auto *Top = new QVBoxLayout(this);
 
-    // The set and what it runs; the row keeps room for a table chosen beside the set.
+    // The set and what it runs, and the units table whose rows go on top of it.
     auto *SetBox = new QGroupBox(QStringLiteral("Zestaw"));
     auto *SetRow = new QGridLayout(SetBox);
     SetName = new QLineEdit;
@@ -190,6 +190,25 @@ void TFStation::BuildLayout()
     SetRow->addWidget(SetName, 0, 0);
     SetRow->addWidget(SetButton, 0, 1);
     SetRow->addWidget(SetHash, 1, 0, 1, 2);
+    UnitsName = new QLineEdit;
+    UnitsName->setReadOnly(true);
+    UnitsName->setObjectName(QStringLiteral("UnitsName"));
+    UnitsName->setPlaceholderText(QStringLiteral("bez tabeli jednostek"));
+    UnitsButton = new QPushButton(QString::fromUtf8(TextUnits));
+    UnitsButton->setToolTip(
+        QStringLiteral("Tabela jednostek (tylko w trybie \"%1\")").arg(QString::fromUtf8(TextProgram)));
+    connect(UnitsButton, &QPushButton::clicked, this, [this] { ChooseUnits(); });
+    NoUnitsButton = new QPushButton(QString::fromUtf8(TextNoUnits));
+    connect(NoUnitsButton, &QPushButton::clicked, this, [this] {
+        DropUnits();
+        SaveChoices();
+    });
+    UnitsLeftLabel = new QLabel;
+    UnitsLeftLabel->setObjectName(QStringLiteral("UnitsLeft"));
+    SetRow->addWidget(UnitsName, 2, 0);
+    SetRow->addWidget(UnitsButton, 2, 1);
+    SetRow->addWidget(UnitsLeftLabel, 3, 0);
+    SetRow->addWidget(NoUnitsButton, 3, 1);
     SetRow->setColumnStretch(0, 1);
 
     auto *RunBox = new QGroupBox(QStringLiteral("Przebieg"));
@@ -292,10 +311,11 @@ void TFStation::LoadChoices()
     for (const QString &Port : Store->value(QStringLiteral("ports")).toStringList())
         PortStates[Port.toStdString()];
     const QString Set = Store->value(QStringLiteral("set")).toString();
+    const QString Units = Store->value(QStringLiteral("units")).toString();
     Loading = false;
     LogLabel->setText(QStringLiteral("Dziennik: %1").arg(LogFile()));
-    if (!Set.isEmpty() && QFileInfo::exists(Set))
-        UseSet(Set);
+    if (!Set.isEmpty() && QFileInfo::exists(Set) && UseSet(Set) && !Units.isEmpty())
+        UseUnits(Units);
 }
 
 void TFStation::SaveChoices()
@@ -312,6 +332,7 @@ void TFStation::SaveChoices()
     Store->setValue(QStringLiteral("readFolder"), ReadFolder->text());
     Store->setValue(QStringLiteral("logFile"), ChosenLog);
     Store->setValue(QStringLiteral("set"), SetPath);
+    Store->setValue(QStringLiteral("units"), UnitsPath);
     QStringList Ticked;
     for (const std::string &Port : TickedPorts())
         Ticked << QString::fromStdString(Port);
@@ -360,6 +381,9 @@ bool TFStation::UseSet(const QString &Path)
     SetName->setToolTip(Path);
     SetHash->setText(QStringLiteral("SHA-256: %1")
                          .arg(QString::fromStdString(Sha256Hex(Bytes.data(), Bytes.size()).substr(0, 12))));
+    // The table's rows are checked on the set they go on top of.
+    if (!UnitsPath.isEmpty())
+        UseUnits(UnitsPath);
     UpdateButtons();
     return true;
 }
@@ -604,4 +628,11 @@ void TFStation::UpdateButtons()
     Stop->setEnabled(RunsInProgress() || Automatic->isChecked());
     SetButton->setEnabled(!RunsInProgress());
     Mode->setEnabled(!RunsInProgress() && !Automatic->isChecked());
+    // The table serves "Programuj" only; the other modes leave it chosen and greyed.
+    const bool Programs = Mode->currentIndex() == 0;
+    const bool MayChoose = Programs && !RunsInProgress() && !Automatic->isChecked();
+    UnitsName->setEnabled(Programs);
+    UnitsLeftLabel->setEnabled(Programs);
+    UnitsButton->setEnabled(MayChoose && !SetPath.isEmpty());
+    NoUnitsButton->setEnabled(MayChoose && !UnitsPath.isEmpty());
 }

@@ -6,6 +6,7 @@
 #include "UAuditLog.h"
 #include "UPortList.h"
 #include "UStation.h"
+#include "UUnitsBatch.h"
 
 #include <QString>
 #include <QStringList>
@@ -37,6 +38,8 @@ public:
     virtual bool ChooseSet(QWidget *Parent, const QString &Folder, QString &Chosen) = 0;
     virtual bool ChooseFolder(QWidget *Parent, const QString &Folder, QString &Chosen) = 0;
     virtual bool ChooseLogFile(QWidget *Parent, const QString &Start, QString &Chosen) = 0;
+    // A units table; a front end that offers none answers as if cancelled.
+    virtual bool ChooseUnits(QWidget *, const QString &, QString &) { return false; }
     // "Tak" / "Nie"; true on "Tak".
     virtual bool Ask(QWidget *Parent, const QString &Text) = 0;
     virtual void Inform(QWidget *Parent, const QString &Text) = 0;
@@ -51,6 +54,7 @@ public:
     bool ChooseSet(QWidget *Parent, const QString &Folder, QString &Chosen) override;
     bool ChooseFolder(QWidget *Parent, const QString &Folder, QString &Chosen) override;
     bool ChooseLogFile(QWidget *Parent, const QString &Start, QString &Chosen) override;
+    bool ChooseUnits(QWidget *Parent, const QString &Folder, QString &Chosen) override;
     bool Ask(QWidget *Parent, const QString &Text) override;
     void Inform(QWidget *Parent, const QString &Text) override;
     void OpenInEditor(const QString &SetFile) override;
@@ -78,6 +82,12 @@ public:
     // The operator's commands, as the buttons give them.
     void ChooseSet();
     bool UseSet(const QString &Path); // false, with the set's message shown, when refused
+    // A units table beside the set, for "Programuj": each run programs the
+    // next free unit. False, with its findings shown and no table kept, when
+    // refused.
+    void ChooseUnits();
+    bool UseUnits(const QString &Path);
+    void DropUnits();
     void ChooseReadFolder();
     void ChooseLogFile();
     void StartClick();
@@ -93,6 +103,8 @@ public:
     bool RunsInProgress() const;
     QString SetSummary() const;
     QString LogFile() const;
+    QString UnitsFile() const { return UnitsPath; } // empty: no table
+    QString UnitsLeft() const;                      // "Pozostało jednostek: 2 z 3"
     QListWidget *PortList() const { return Ports; }
     QComboBox *ModeBox() const { return Mode; }
     QCheckBox *FastBox() const { return Fast; }
@@ -128,6 +140,12 @@ private:
     int32_t ChosenMode() const;
     TRunOptions ChosenOptions() const;
     bool ReadSetAfresh(std::string &Bytes);
+    // The table at Path checked on the set Base with its journal; null, with
+    // its findings or the reason shown, when it cannot be used.
+    std::unique_ptr<TUnitsBatch> OpenUnits(const QString &Path, const std::string &Base);
+    bool UsesUnits() const;
+    // The rows of Units' table still free, with those the window's runs hold.
+    void ShowUnitsLeft(TUnitsBatch &Units);
     bool OpenAuditLog();
     // Runs on Ports as one batch; Automatic ones leave their tile waiting for the device to go.
     bool StartRuns(const std::vector<std::string> &Ports, bool Automatic);
@@ -150,6 +168,10 @@ private:
     QLineEdit *ReadFolder = nullptr;
     QPushButton *ReadFolderButton = nullptr;
     QLabel *LogLabel = nullptr;
+    QLineEdit *UnitsName = nullptr;
+    QPushButton *UnitsButton = nullptr;
+    QPushButton *NoUnitsButton = nullptr;
+    QLabel *UnitsLeftLabel = nullptr;
     QListWidget *Ports = nullptr;
     QPushButton *Start = nullptr;
     QPushButton *Stop = nullptr;
@@ -163,6 +185,10 @@ private:
 
     QString SetPath;
     QString ChosenLog; // empty: the default
+    QString UnitsPath; // empty: every run programs the set itself
+    // Batches whose journal did not take a programmed unit: they keep that
+    // row held while the window lasts, so no other device gets its values.
+    std::vector<std::unique_ptr<TUnitsBatch>> KeptUnits;
     std::map<std::string, TSerialPortInfo> Known; // by port name, as last listed
     std::map<std::string, TPortState> PortStates;
     std::map<std::string, TStationTile *> TileOf;

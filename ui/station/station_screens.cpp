@@ -1,6 +1,7 @@
-// trackwarden-station-screens OUTDIR: the station window with a tile in
-// every state, a comparison's differences, a tile's log and the audit log's
-// view, as PNG files (offscreen by default). Ports are links to /dev/null in
+// trackwarden-station-screens OUTDIR: the station window with a units table
+// chosen and a tile in every state, a comparison's differences, a tile's log,
+// a table's findings and the audit log's view, as PNG files (offscreen by
+// default). Ports are links to /dev/null in
 // a folder of its own; the tiles are given the values runs would give them.
 #include "UStationTile.h"
 #include "UStationWindow.h"
@@ -76,12 +77,23 @@ int main(int argc, char **argv)
     const std::string Folder = Temporary.path().toStdString() + "/";
     std::filesystem::create_directories(Folder + "Sets");
     std::filesystem::create_directories(Folder + "Sys");
-    for (int Com = 1; Com <= 7; ++Com)
+    for (int Com = 1; Com <= 8; ++Com)
         std::filesystem::create_symlink("/dev/null", Folder + "Sys/COM" + std::to_string(Com));
     SetDefaultSettings();
     {
         std::ofstream Set(Folder + "Sets/klient_A.set", std::ios::binary);
         Set.write(reinterpret_cast<const char *>(&Settings), sizeof Settings);
+    }
+    {
+        std::ofstream Units(Folder + "Sets/partia_12.csv");
+        Units << "Jednostka;SimPin;DevicePin\n";
+        for (int N = 1; N <= 40; ++N)
+            Units << "SN-12-" << 100 + N << ";" << 1000 + N << ";" << 2000 + N << "\n";
+        std::ofstream Used(Folder + "Sets/partia_12.csv.used");
+        for (int N = 1; N <= 17; ++N)
+            Used << "SN-12-" << 100 + N << "\n";
+        std::ofstream Bad(Folder + "Sets/partia_13.csv");
+        Bad << "Jednostka;SimPin;Users[1].Phone\nSN-13-101;12345;+48600100200\nSN-13-101;1234;\n";
     }
     // A few runs in the audit log, for its view.
     {
@@ -95,6 +107,7 @@ int main(int argc, char **argv)
             R.Time = "2026-12-09T08:1" + std::to_string(N) + ":05+01:00";
             R.SetFile = Folder + "Sets/klient_A.set";
             R.SetSha256 = std::string(64, 'c');
+            R.UnitKey = "SN-12-1" + std::to_string(N + 13);
             Log << AuditLine(R, "stanowisko-1");
             ++N;
         }
@@ -107,6 +120,7 @@ int main(int argc, char **argv)
     Places.DefaultLog = Folder + "stanowisko.log";
     TFStation Window(std::move(Owned), Places);
     Window.UseSet(QString::fromStdString(Folder + "Sets/klient_A.set"));
+    Window.UseUnits(QString::fromStdString(Folder + "Sets/partia_12.csv"));
     Window.FastBox()->setChecked(true);
     QListWidget *List = Window.PortList();
     for (int I = 0; I < List->count(); ++I)
@@ -140,6 +154,12 @@ int main(int argc, char **argv)
     TileOf(7)->BeginRun(RunModeProgram);
     TileOf(7)->ShowResult(Record(TPortResult::Interrupted, "4.5.6", 800, RunModeProgram),
                           QString::fromUtf8(TextStopped));
+    TileOf(8)->BeginRun(RunModeProgram);
+    TileOf(8)->ShowResult(Record(TPortResult::Start, "", 2, RunModeProgram), QString::fromUtf8(TextUnitsExhausted));
+    // Each programming tile's unit; the comparison's has none.
+    const int Units[] = {1, 2, 3, 4, 6, 7};
+    for (int N = 0; N < 6; ++N)
+        TileOf(Units[N])->ShowUnit(QStringLiteral("SN-12-%1").arg(118 + N));
     App.processEvents();
 
     int Failed = 0;
@@ -159,6 +179,10 @@ int main(int argc, char **argv)
     TileOf(5)->LogButton->click();
     if (Dialogs.Shown)
         Save(*Dialogs.Shown, "station-tile-log.png");
+    // A table with findings, refused with them (the window then keeps no table).
+    Window.UseUnits(QString::fromStdString(Folder + "Sets/partia_13.csv"));
+    if (Dialogs.Shown)
+        Save(*Dialogs.Shown, "station-units-findings.png");
     Window.ShowAuditView();
     if (Dialogs.Shown)
         Save(*Dialogs.Shown, "station-log.png");
