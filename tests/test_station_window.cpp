@@ -414,8 +414,7 @@ TEST_F(StationWindow, UnitsTableGivesEachDeviceItsOwnUnit)
     TSettings Unit = *Set;
     SetFieldText(Unit, *FieldByName("SimPin"), "1111");
     SetFieldText(Unit, *FieldByName("DevicePin"), "2221");
-    EXPECT_EQ(Passing->Stop(), 0);
-    EXPECT_EQ(ReadBytes(Folder.Path + "saved1"), ImageOf(Unit));
+    EXPECT_EQ(Passing->StopAndReadMemory(), ImageOf(Unit));
 }
 
 } // namespace
