@@ -8,6 +8,7 @@
 //   bench_station --start               the start-up alone
 #include "UMain.h"
 #include "UProcs.h"
+#include "bench_startup.h"
 #include "UStationTile.h"
 #include "UStationWindow.h"
 
@@ -81,36 +82,7 @@ int ChildMain(int argc, char *argv[], const std::string &Kind)
         std::filesystem::create_directories(Folder + "Sys");
         Window = std::make_unique<TFStation>(std::make_unique<TNoDialogs>(), PlacesIn(Folder));
     }
-    Window->show();
-    QTimer::singleShot(0, &App, [] {
-        std::printf("shown\n");
-        std::fflush(stdout);
-        QCoreApplication::exit(0);
-    });
-    return QApplication::exec();
-}
-
-double MedianStartMs(const QString &Program, const char *Kind, int Runs)
-{
-    std::vector<double> Times;
-    for (int I = 0; I < Runs; ++I) {
-        QProcess Child;
-        QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
-        Env.insert("QT_QPA_PLATFORM", "offscreen");
-        Child.setProcessEnvironment(Env);
-        QElapsedTimer Clock;
-        Clock.start();
-        Child.start(Program, {"--child", Kind});
-        const bool Shown = Child.waitForReadyRead(30000);
-        const double Ms = static_cast<double>(Clock.nsecsElapsed()) / 1e6;
-        if (!Shown || !Child.waitForFinished(30000) || Child.exitCode() != 0) {
-            std::fprintf(stderr, "the %s start failed\n", Kind);
-            return -1;
-        }
-        Times.push_back(Ms);
-    }
-    std::sort(Times.begin(), Times.end());
-    return Times[Times.size() / 2];
+    return ShowThenExit(App, *Window);
 }
 
 double CpuSeconds()

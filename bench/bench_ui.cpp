@@ -6,6 +6,7 @@
 #include "UDecls.h"
 #include "UMain.h"
 #include "UProcs.h"
+#include "bench_startup.h"
 
 #include <benchmark/benchmark.h>
 
@@ -43,38 +44,7 @@ int ChildMain(int argc, char *argv[], bool Bare)
         InstallPolishTranslation();
         Window = std::make_unique<TFMain>();
     }
-    Window->show();
-    // The parent stops its clock at this line; exit, not quit, which would
-    // ask the window to close, and the window asks the user.
-    QTimer::singleShot(0, &App, [] {
-        std::printf("shown\n");
-        std::fflush(stdout);
-        QCoreApplication::exit(0);
-    });
-    return QApplication::exec();
-}
-
-double MedianStartMs(const QString &Program, const char *Kind, int Runs)
-{
-    std::vector<double> Times;
-    for (int I = 0; I < Runs; ++I) {
-        QProcess Child;
-        QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
-        Env.insert("QT_QPA_PLATFORM", "offscreen");
-        Child.setProcessEnvironment(Env);
-        QElapsedTimer Clock;
-        Clock.start();
-        Child.start(Program, {"--child", Kind});
-        const bool Shown = Child.waitForReadyRead(30000);
-        const double Ms = static_cast<double>(Clock.nsecsElapsed()) / 1e6;
-        if (!Shown || !Child.waitForFinished(30000) || Child.exitCode() != 0) {
-            std::fprintf(stderr, "the %s start failed\n", Kind);
-            return -1;
-        }
-        Times.push_back(Ms);
-    }
-    std::sort(Times.begin(), Times.end());
-    return Times[Times.size() / 2];
+    return ShowThenExit(App, *Window);
 }
 
 // Every page made, as after a user has visited every tab: the binding's

@@ -357,6 +357,20 @@ TEST_F(StationWindow, HeldPortIsReportedBusy)
     EXPECT_EQ(Sim->StopAndReadMemory(), std::vector<uint8_t>(DeviceImageSize, 0));
 }
 
+// A set that cannot be read is refused with the reason, and the one chosen before stays.
+TEST_F(StationWindow, UnreadableSetIsRefusedWithWhy)
+{
+    const std::string Short = Folder.Path + "Sets/short.set";
+    WriteBytes(Short, Set.get(), 100);
+    Open();
+    ASSERT_TRUE(Window->UseSet(QString::fromStdString(Folder.Path + "Sets/bench.set")));
+    EXPECT_FALSE(Window->UseSet(QString::fromStdString(Short)));
+    ASSERT_EQ(Script->Informed.size(), 1u);
+    EXPECT_TRUE(Script->Informed[0].endsWith(QStringLiteral("short.set: Błąd odczytu pliku! (100 B zamiast 13676 B)")))
+        << Script->Informed[0].toStdString();
+    EXPECT_TRUE(Window->SetSummary().startsWith(QStringLiteral("bench.set "))) << Window->SetSummary().toStdString();
+}
+
 // A batch from a units table: the passing device gets the first unit's
 // values and the journal its key, the silent one gives its row back; a
 // table with findings is refused, one that has run out refuses a run

@@ -1,177 +1,47 @@
 #include "CliFiles.h"
-#include "CliCommands.h"
-#include "CliSystem.h"
-
-#include "UFields.h"
-#include "UFiles.h"
-#include "UProcs.h"
-#include "USameFile.h"
-
-#include <memory>
-#include <sys/stat.h>
+#include "CliArgs.h"
 
 namespace {
 
-const char *const ReadError = "Błąd odczytu pliku!";
-const char *const WriteError = "Błąd zapisu pliku!";
-const char *const NoSuchFile = "Brak takiego pliku!";
-
-bool NameTooLong(const std::string &Path, const char *Error)
-{
-    if (PathLength(Path) <= MaxPathLength)
-        return false;
-    Complain(Path + ": " + Error + " (ścieżka dłuższa niż " + std::to_string(MaxPathLength) + " znaków)");
-    return true;
-}
-
-// Why a file that is there could not be read whole.
-std::string Unreadable(const std::string &Path)
-{
-    struct stat St;
-    if (stat(Path.c_str(), &St) == 0 && !S_ISREG(St.st_mode))
-        return " (to nie jest zwykły plik)";
-    return " (plik zajęty lub niedostępny)";
-}
-
-// What no window could have saved: a text longer than its field, a value
-// outside its control's range, and the settings check's finding.
-std::vector<std::string> SetDamage(const TSettings &Set)
-{
-    std::vector<std::string> Damage;
-    for (const TFieldDesc *F : FieldsInRecordOrder()) {
-        if (F->Kind == TFieldKind::Text) {
-            const int Length = reinterpret_cast<const uint8_t *>(&Set)[F->Offset];
-            if (Length > F->Capacity)
-                Damage.push_back(F->Name + ": długość " + std::to_string(Length) + ", a pole mieści " +
-                                 std::to_string(F->Capacity));
-            continue;
-        }
-        const bool Byte = F->Kind == TFieldKind::Flag || F->Kind == TFieldKind::RadioPair;
-        const int32_t Value = Byte ? FieldByte(Set, *F) : FieldInt(Set, *F);
-        if (Value < F->Min || Value > F->Max)
-            Damage.push_back(F->Name + ": " + ValueErrorText(*F, std::to_string(Value), TValueError::OutOfRange));
-    }
-    // CheckSettings looks at the global set.
-    const auto Kept = std::make_unique<TSettings>(Settings);
-    Settings = Set;
-    const std::string Problem = CheckSettings();
-    Settings = *Kept;
-    if (!Problem.empty())
-        Damage.push_back(Problem);
-    return Damage;
+bool Said(bool Ok, const std::string &Problem) {
+  if (!Ok)
+    Complain(Problem);
+  return Ok;
 }
 
 } // namespace
 
-bool ReadSetFile(const std::string &Path, TSettings &Set)
-{
-    if (NameTooLong(Path, ReadError))
-        return false;
-    if (!FileExistsByName(Path)) {
-        Complain(Path + ": " + NoSuchFile);
-        return false;
-    }
-    // Read aside: a failed read may leave part of the buffer overwritten.
-    TSettings Read;
-    if (ReadWholeFile(Path, &Read, sizeof Read)) {
-        Set = Read;
-        return true;
-    }
-    const int64_t Size = GetFullFileLength(Path);
-    if (Size >= 0 && Size != static_cast<int64_t>(sizeof Read))
-        Complain(Path + ": " + ReadError + " (" + std::to_string(Size) + " B zamiast " + std::to_string(sizeof Read) +
-                 " B)");
-    else
-        Complain(Path + ": " + ReadError + Unreadable(Path));
-    return false;
+bool ReadSetFile(const std::string &Path, TSettings &Set) {
+  std::string Problem;
+  return Said(ReadSetFile(Path, Set, Problem), Problem);
 }
 
-bool WriteOutFile(const std::string &Path, const void *Data, int32_t Count)
-{
-    if (NameTooLong(Path, WriteError))
-        return false;
-    if (!WriteWholeFile(Path, Data, Count)) {
-        struct stat St;
-        const bool ReadOnly = stat(Path.c_str(), &St) == 0 && (St.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
-        Complain(Path + ": " + WriteError + (ReadOnly ? " (plik tylko do odczytu)" : ""));
-        return false;
-    }
-    return true;
+bool WriteOutFile(const std::string &Path, const void *Data, int32_t Count) {
+  std::string Problem;
+  return Said(WriteOutFile(Path, Data, Count, Problem), Problem);
 }
 
-bool OutFileWritable(const std::string &Path)
-{
-    if (NameTooLong(Path, WriteError))
-        return false;
-    if (WholeFileWritable(Path))
-        return true;
-    Complain(Path + ": " + WriteError + " (nie można tu zapisać; nic nie uruchomiono)");
-    return false;
+bool OutFileWritable(const std::string &Path) {
+  std::string Problem;
+  return Said(OutFileWritable(Path, Problem), Problem);
 }
 
-bool FilesApart(const std::vector<std::string> &Inputs, const std::vector<std::string> &Outputs,
-                const std::string &Log)
-{
-    for (size_t O = 0; O < Outputs.size(); ++O) {
-        for (const std::string &Input : Inputs) {
-            if (SameFile(Outputs[O], Input)) {
-                Complain(Outputs[O] + ": to ten sam plik co " + Input + "; nic nie zapisano");
-                return false;
-            }
-        }
-        for (size_t Other = 0; Other < O; ++Other) {
-            if (SameFile(Outputs[O], Outputs[Other])) {
-                Complain(Outputs[O] + ": to ten sam plik co " + Outputs[Other] + "; nic nie zapisano");
-                return false;
-            }
-        }
-    }
-    std::vector<std::string> All = Inputs;
-    All.insert(All.end(), Outputs.begin(), Outputs.end());
-    for (const std::string &File : All) {
-        if (SameFile(Log, File)) {
-            Complain("--log " + Log + ": to ten sam plik co " + File + "; dziennik musi być osobnym plikiem");
-            return false;
-        }
-    }
-    return true;
+bool FilesApart(const std::vector<std::string> &Inputs,
+                const std::vector<std::string> &Outputs,
+                const std::string &Log) {
+  std::string Problem;
+  return Said(FilesApart(Inputs, Outputs, Log, Problem), Problem);
 }
 
-bool IsImageFile(const std::string &Path)
-{
-    return GetFullFileLength(Path) == static_cast<int64_t>(DeviceImageSize);
+bool ReadImageFile(const std::string &Path, uint8_t (&Image)[DeviceImageSize]) {
+  std::string Problem;
+  return Said(ReadImageFile(Path, Image, Problem), Problem);
 }
 
-bool ReadImageFile(const std::string &Path, uint8_t (&Image)[DeviceImageSize])
-{
-    if (NameTooLong(Path, ReadError))
-        return false;
-    if (ReadWholeFile(Path, Image, static_cast<int32_t>(DeviceImageSize)))
-        return true;
-    const int32_t Size = GetFileLength(Path);
-    if (Size >= 0)
-        Complain(Path + ": " + ReadError + " (" + std::to_string(Size) + " B zamiast " +
-                 std::to_string(DeviceImageSize) + " B obrazu pamięci)");
-    else if (FileExistsByName(Path))
-        Complain(Path + ": " + ReadError + Unreadable(Path));
-    else
-        Complain(Path + ": " + NoSuchFile);
-    return false;
-}
-
-bool ReadBaseSet(const std::string &BasePath, TSettings &Set)
-{
-    if (BasePath.empty()) {
-        SetDefaultSettings();
-        Set = Settings;
-        return true;
-    }
-    if (!ReadSetFile(BasePath, Set))
-        return false;
-    const std::vector<std::string> Damage = SetDamage(Set);
-    if (!Damage.empty())
-        Complain(BasePath + ": uwaga, zestaw bazowy jest uszkodzony (" + Damage[0] +
-                 (Damage.size() > 1 ? "; razem " + std::to_string(Damage.size()) + " usterek" : std::string()) +
-                 "); ustawienia, których urządzenie nie podaje, przejdą z niego bez zmian");
-    return true;
+bool ReadBaseSet(const std::string &BasePath, TSettings &Set) {
+  std::string Problem, Warning;
+  const bool Ok = Said(ReadBaseSet(BasePath, Set, Problem, Warning), Problem);
+  if (!Warning.empty())
+    Complain(Warning);
+  return Ok;
 }

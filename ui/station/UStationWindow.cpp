@@ -9,6 +9,7 @@
 #include "UProcs.h"
 #include "USha256.h"
 #include "UMainTexts.h"
+#include "USetFiles.h"
 #include "UStationTexts.h"
 #include "UStationTile.h"
 
@@ -350,13 +351,10 @@ void TFStation::ChooseSet()
 // The set as a run's preparation would take it: whole, and without findings.
 bool TFStation::ReadSetAfresh(std::string &Bytes)
 {
-    const std::string Path = LocalPath(SetPath);
-    if (SetPath.isEmpty() || GetFullFileLength(Path) != static_cast<int64_t>(sizeof(TSettings)) ||
-        !ReadWholeFile(Path, &Settings, sizeof Settings)) {
-        // The editor's words for a set that cannot be read, after the file's name.
-        Dialogs->Inform(this, SetPath.isEmpty()
-                                  ? QStringLiteral("Nie wybrano zestawu.")
-                                  : QStringLiteral("%1: %2").arg(SetPath, QString::fromUtf8(TextReadError)));
+    // The editor's words for a set that cannot be read, after the file's name, and why.
+    std::string Problem;
+    if (SetPath.isEmpty() || !ReadSetFile(LocalPath(SetPath), Settings, Problem)) {
+        Dialogs->Inform(this, SetPath.isEmpty() ? QStringLiteral("Nie wybrano zestawu.") : FromLocal(Problem));
         return false;
     }
     const std::string Finding = CheckSettings();
