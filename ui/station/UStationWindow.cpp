@@ -92,6 +92,19 @@ QString FromLocal(const std::string &Path)
     return QFile::decodeName(QByteArray::fromStdString(Path));
 }
 
+namespace {
+
+// A file routine's message: the name as the system encodes names, then its
+// own words, which are UTF-8 everywhere (on Windows the two differ).
+QString FileProblem(const std::string &Path, const std::string &Problem)
+{
+    if (Problem.rfind(Path, 0) == 0)
+        return FromLocal(Path) + QString::fromUtf8(Problem.substr(Path.size()));
+    return QString::fromUtf8(Problem);
+}
+
+} // namespace
+
 bool TQtStationDialogs::ChooseSet(QWidget *Parent, const QString &Folder, QString &Chosen)
 {
     Chosen = QFileDialog::getOpenFileName(Parent, QString(), Folder, QStringLiteral("Zestawy (*.set);;Wszystkie (*)"));
@@ -354,7 +367,8 @@ bool TFStation::ReadSetAfresh(std::string &Bytes)
     // The editor's words for a set that cannot be read, after the file's name, and why.
     std::string Problem;
     if (SetPath.isEmpty() || !ReadSetFile(LocalPath(SetPath), Settings, Problem)) {
-        Dialogs->Inform(this, SetPath.isEmpty() ? QStringLiteral("Nie wybrano zestawu.") : FromLocal(Problem));
+        Dialogs->Inform(this, SetPath.isEmpty() ? QStringLiteral("Nie wybrano zestawu.")
+                                                : FileProblem(LocalPath(SetPath), Problem));
         return false;
     }
     const std::string Finding = CheckSettings();
