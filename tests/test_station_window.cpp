@@ -29,24 +29,6 @@
 
 namespace {
 
-template <typename TDone>
-bool RunEventsUntil(TDone Done, int TimeoutMs)
-{
-    QEventLoop Loop;
-    QTimer Poll;
-    bool Met = Done();
-    QObject::connect(&Poll, &QTimer::timeout, [&] {
-        if ((Met = Done()))
-            Loop.quit();
-    });
-    QTimer::singleShot(TimeoutMs, &Loop, &QEventLoop::quit);
-    if (!Met) {
-        Poll.start(20);
-        Loop.exec();
-    }
-    return Met;
-}
-
 class TStationScript : public TStationDialogs {
 public:
     std::deque<bool> AskAnswers;

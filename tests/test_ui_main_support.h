@@ -12,9 +12,11 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <cstdint>
 #include <cstdlib>
@@ -135,3 +137,24 @@ struct TTestWindow {
     TScriptedDialogs *Dialogs = nullptr;
     std::unique_ptr<TFMain> Window;
 };
+
+// Runs the event loop until Done or TimeoutMs. QTest::qWaitFor sleeps 10 ms
+// between its rounds, which would hold up Timer1's ticks and stretch a run.
+template <typename TDone>
+bool RunEventsUntil(TDone Done, int TimeoutMs)
+{
+    QEventLoop Loop;
+    QTimer Poll;
+    Poll.setTimerType(Qt::PreciseTimer);
+    bool Met = Done();
+    QObject::connect(&Poll, &QTimer::timeout, [&] {
+        if ((Met = Done()))
+            Loop.quit();
+    });
+    QTimer::singleShot(TimeoutMs, &Loop, &QEventLoop::quit);
+    if (!Met) {
+        Poll.start(1);
+        Loop.exec();
+    }
+    return Met;
+}

@@ -32,27 +32,6 @@ const std::vector<std::string> Connected = {"Otwarcie portu COM...", "Port COM o
 // take half a second each.
 double ProtocolFloor(int Exchanges) { return Exchanges * 5 * 0.010 + 0.5 + 0.5; }
 
-// Runs the event loop until Done or TimeoutMs. QTest::qWaitFor sleeps 10 ms
-// between its rounds, which would hold up Timer1's ticks and stretch a run.
-template <typename TDone>
-bool RunEventsUntil(TDone Done, int TimeoutMs)
-{
-    QEventLoop Loop;
-    QTimer Poll;
-    Poll.setTimerType(Qt::PreciseTimer);
-    bool Met = Done();
-    QObject::connect(&Poll, &QTimer::timeout, [&] {
-        if ((Met = Done()))
-            Loop.quit();
-    });
-    QTimer::singleShot(TimeoutMs, &Loop, &QEventLoop::quit);
-    if (!Met) {
-        Poll.start(1);
-        Loop.exec();
-    }
-    return Met;
-}
-
 // The bar's values over Passes passes of the image, 32 bytes a step; it
 // goes back to 0 for every pass after the first.
 std::vector<int> PassSteps(int Passes)
