@@ -135,7 +135,12 @@ interrupt() { # PORT
   rm -f /tmp/first.$name.set
   $cli read --port "$port" /tmp/first.$name.set > /tmp/first.$name 2>&1 &
   first=$!
-  sleep 3
+  # Held once the run says the port is open: a guest under load may take a while to get there.
+  waited=0
+  while ! has /tmp/first.$name "Port COM otwarty." && [ $waited -lt 300 ] && kill -0 $first 2> /dev/null; do
+    sleep 0.1
+    waited=$((waited + 1))
+  done
   $cli compare Sets/guest.set --port "$port" > /tmp/second.$name 2>&1
   status=$?
   check "$name: a second run on the held port is refused" [ "$status" = 1 ]

@@ -265,6 +265,9 @@ for i in "${!runs[@]}"; do
   (
     # Its own processes only: the others' are theirs to end.
     pids=()
+    # Its own counts: the first boot's are already in the parent's.
+    failures=0
+    checks=0
     trap 'for pid in "${pids[@]}"; do kill "$pid" 2> /dev/null || true; done' EXIT
     boot "boot$i" "${runs[$i]}" > "$work/boot$i.report" 2>&1
     echo "$failures $checks" > "$work/boot$i.counts"
