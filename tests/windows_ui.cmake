@@ -15,8 +15,13 @@ if(WIN32 AND TW_BUILD_UI)
       test_station_window_run test_station_window)
     if(TARGET ${test})
       tw_offscreen_plugin(${test})
+      # The first window of a Wine session starts Wine's desktop process, which
+      # inherits that test's output pipes and lives until the session's last
+      # window closes: CTest then waits for those pipes, not for the test,
+      # for as long as the run tests beside it go on (three minutes and more).
       set_tests_properties(${test} PROPERTIES
-        ENVIRONMENT "WINEQT_QPA_PLATFORM=offscreen;WINEQT_QPA_FONTDIR=Z:${TW_WIN_FONTS}")
+        ENVIRONMENT "WINEQT_QPA_PLATFORM=offscreen;WINEQT_QPA_FONTDIR=Z:${TW_WIN_FONTS}"
+        TIMEOUT 600)
     endif()
   endforeach()
   # File names go through the ANSI code page, which Wine takes from the Unix
