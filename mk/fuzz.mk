@@ -13,17 +13,20 @@ fuzz-build: deps
 	  -DTW_FUZZ=ON -DTW_SANITIZE=ON -DTW_BUILD_UI=OFF -DTW_BUILD_TESTS=OFF -DTW_BUILD_BENCH=OFF $(LAUNCHER) >/dev/null
 	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target $(FUZZERS)
 
+# JOBS fuzzers at once, each for its full time; each one's summary is printed whole when it ends.
 fuzz-test: fuzz-build
-	@set -e; for f in $(FUZZERS); do \
-	  work=$(FUZZ_BUILD)/fuzz-run/$$f; rm -rf $$work; mkdir -p $$work/corpus $$work/crashes; \
-	  cp fuzz/corpus/$$f/* $$work/corpus/; \
-	  echo "== $$f, $(FUZZ_SECONDS) s"; \
-	  ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-	  $(FUZZ_BUILD)/bin/$$f -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=1024 -print_final_stats=1 \
-	    -artifact_prefix=$$work/crashes/ $$work/corpus > $$work/log 2>&1 \
-	    || { tail -60 $$work/log; echo "$$f failed; the input is in $$work/crashes/"; exit 1; }; \
-	  grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb|Done)' $$work/log || true; \
-	  grep -E '#[0-9]+.*(DONE|cov)' $$work/log | tail -1; \
-	done
+	@$(MAKE) --no-print-directory -j$(JOBS) $(addprefix fuzz-run-,$(FUZZERS))
+
+.PHONY: $(addprefix fuzz-run-,$(FUZZERS))
+$(addprefix fuzz-run-,$(FUZZERS)): fuzz-run-%:
+	@f=$*; work=$(FUZZ_BUILD)/fuzz-run/$$f; rm -rf $$work; mkdir -p $$work/corpus $$work/crashes; \
+	cp fuzz/corpus/$$f/* $$work/corpus/; \
+	ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	$(FUZZ_BUILD)/bin/$$f -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=1024 -print_final_stats=1 \
+	  -artifact_prefix=$$work/crashes/ $$work/corpus > $$work/log 2>&1 \
+	  || { { echo "== $$f"; tail -60 $$work/log; echo "$$f failed; the input is in $$work/crashes/"; } >&2; exit 1; }; \
+	summary=$$(grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb|Done)' $$work/log; \
+	           grep -E '#[0-9]+.*(DONE|cov)' $$work/log | tail -1); \
+	printf '== %s, %s s\n%s\n' "$$f" "$(FUZZ_SECONDS)" "$$summary"
 
 EXTRA_TESTS += fuzz-test
