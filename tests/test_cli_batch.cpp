@@ -213,7 +213,7 @@ struct TBatchRow {
 };
 
 const TBatchRow BatchRows[] = {
-    {"AllSucceed", {TDevice::Good, TDevice::Good, TDevice::Good}, false, 0},
+    {"AllSucceed", {TDevice::Good, TDevice::Good, TDevice::Good}, false, 0, true},
     {"MixedOutcomes",
      {TDevice::Silent, TDevice::OtherSettings, TDevice::CorruptAt100, TDevice::HangsUp},
      false, 1},
@@ -418,7 +418,7 @@ TEST(CliBatchRead, EachDeviceIntoAFileOfItsOwn)
         Ports.push_back(Bench.Add(Device));
         Args.insert(Args.end(), {"--port", Ports.back()});
     }
-    Args.insert(Args.end(), {Out, "--image", Images, "--json"});
+    Args.insert(Args.end(), {Out, "--image", Images, "--json", "--fast"});
     const TOutput Result = RunToFiles(Args, Bench.Folder.Path);
     EXPECT_EQ(Result.Status, 1) << Result.Err;
     const TLines Err = SplitLines(Result.Err);
