@@ -1,5 +1,23 @@
 # Sourced by the Wine scripts that put native simulators behind Wine's COM
-# ports. Expects $work (a folder of the script's) and $sim (trackwarden-sim).
+# ports, which call wrapper_start first.
+
+# wrapper_start SCRIPT FOLDER WINE TEST_EXE [ARGS...]: $wine, $exe and the
+# test's arguments in test_args; $native_bin and $sim (trackwarden-sim) from
+# TW_NATIVE_BIN; $work, the folder FOLDER beside the test, made empty.
+wrapper_start() {
+  local script=$1 folder=$2
+  shift 2
+  wine=${1:?usage: $script WINE TEST_EXE [ARGS...]}
+  exe=${2:?usage: $script WINE TEST_EXE [ARGS...]}
+  test_args=("${@:3}")
+  : "${WINEPREFIX:?$script: WINEPREFIX is not set}"
+  native_bin=${TW_NATIVE_BIN:?$script: TW_NATIVE_BIN (the native bin/ with trackwarden-sim) is not set}
+  export WINEDEBUG=${WINEDEBUG:--all}
+  sim=$native_bin/trackwarden-sim
+  work=$(dirname "$(realpath "$exe")")/$folder
+  rm -rf "$work"
+  mkdir -p "$work"
+}
 
 winpath() { local p=$1; echo "Z:${p//\//\\}"; }
 

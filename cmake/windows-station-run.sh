@@ -17,18 +17,8 @@
 # Needs TW_NATIVE_BIN (the native build's bin/) and WINEPREFIX.
 set -uo pipefail
 
-wine=${1:?usage: windows-station-run.sh WINE TEST_EXE [ARGS...]}
-exe=${2:?usage: windows-station-run.sh WINE TEST_EXE [ARGS...]}
-shift 2
-: "${WINEPREFIX:?windows-station-run: WINEPREFIX is not set}"
-native_bin=${TW_NATIVE_BIN:?windows-station-run: TW_NATIVE_BIN (the native bin/ with trackwarden-sim) is not set}
-export WINEDEBUG=${WINEDEBUG:--all}
-
-work=$(dirname "$(realpath "$exe")")/station-run
-rm -rf "$work"
-mkdir -p "$work"
-sim=$native_bin/trackwarden-sim
 . "$(dirname "$(realpath "$0")")/windows-sims.sh"
+wrapper_start windows-station-run station-run "$@"
 
 # Wine looks a COM port up in dosdevices when it is opened: a port whose
 # device is not running has no target, as an unplugged adapter.
@@ -79,7 +69,7 @@ serve() {
 serve &
 server=$!
 
-TW_TEST_DEVICES=$(winpath "$work") "$wine" "$exe" "$@"
+TW_TEST_DEVICES=$(winpath "$work") "$wine" "$exe" "${test_args[@]}"
 status=$?
 
 kill "$server" 2>/dev/null

@@ -8,18 +8,8 @@
 # Needs TW_NATIVE_BIN (the native build's bin/) and WINEPREFIX.
 set -uo pipefail
 
-wine=${1:?usage: windows-ui-run.sh WINE TEST_EXE [ARGS...]}
-exe=${2:?usage: windows-ui-run.sh WINE TEST_EXE [ARGS...]}
-shift 2
-: "${WINEPREFIX:?windows-ui-run: WINEPREFIX is not set}"
-native_bin=${TW_NATIVE_BIN:?windows-ui-run: TW_NATIVE_BIN (the native bin/ with trackwarden-sim) is not set}
-export WINEDEBUG=${WINEDEBUG:--all}
-
-work=$(dirname "$(realpath "$exe")")/ui-run
-rm -rf "$work"
-mkdir -p "$work"
-sim=$native_bin/trackwarden-sim
 . "$(dirname "$(realpath "$0")")/windows-sims.sh"
+wrapper_start windows-ui-run ui-run "$@"
 
 "$native_bin/trackwarden-cli" defaults "$work/default.set" >/dev/null &&
   "$native_bin/trackwarden-cli" image "$work/default.set" "$work/default.img" >/dev/null ||
@@ -37,7 +27,7 @@ for port in 1 2; do
   ln -sfn "$work/com$port" "$WINEPREFIX/dosdevices/com$port"
 done
 
-TW_TEST_DEVICES=$(winpath "$work") "$wine" "$exe" "$@"
+TW_TEST_DEVICES=$(winpath "$work") "$wine" "$exe" "${test_args[@]}"
 status=$?
 
 stop_sims
